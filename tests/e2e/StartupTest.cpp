@@ -1,6 +1,7 @@
 // The real executable: it starts, shows its login window and leaves cleanly when that closes.
 #include <gtest/gtest.h>
 
+#include "common/RealInput.h"
 #include "common/TestSupport.h"
 
 namespace {
@@ -23,6 +24,11 @@ TEST(Startup, LoginWindowAppearsAndCloseEndsTheProcessLeavingNoWindow) {
   // The login window is the application's own top-level window: no caption, a taskbar entry.
   EXPECT_FALSE(::GetWindowLongW(login, GWL_STYLE) & WS_CAPTION);
   EXPECT_TRUE(::GetWindowLongW(login, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+
+  if (OnWine()) {
+    Pump(500);
+    EXPECT_TRUE(Screenshot(ScreenshotPath(L"startup-login.png")));
+  }
 
   ::PostMessageW(login, WM_CLOSE, 0, 0);
   DWORD code = 0;
