@@ -1,5 +1,5 @@
 /*
- * resource.h - resource identifiers of the Vellmar launcher (design Part 1.2).
+ * resource.h - resource identifiers of the Vellmar launcher.
  *
  * Included by the C++ sources and by res/Vellmar.rc (windres).  Control ids
  * are numbered per dialog, so several IDC_ symbols share one value.

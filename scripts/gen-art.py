@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Generate the artwork of the Vellmar launcher.
 
-Writes every image that res/Vellmar.rc compiles (design Part 1.2) into
+Writes every image that res/Vellmar.rc compiles into
 res/images/ and the application icon into res/Vellmar.ico.  The outputs are
 committed, so a build never runs this script.  It needs Python 3 and PIL
 (Debian: python3-pil) and the fonts of fonts-wqy-microhei and fonts-dejavu.
