@@ -81,6 +81,11 @@ LRESULT CLoginDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) noexcept {
       if (pos && (pos->flags & SWP_SHOWWINDOW)) RestackOverlay();
       return result;
     }
+    case WM_SIZE: {
+      const LRESULT result = fw::Dialog::WindowProc(msg, wp, lp);
+      OnSize(static_cast<UINT>(wp));
+      return result;
+    }
     case WM_SHOWWINDOW: {
       const LRESULT result = fw::Dialog::WindowProc(msg, wp, lp);
       OnShowWindow(static_cast<BOOL>(wp));
@@ -118,6 +123,17 @@ void CLoginDlg::OnMove() noexcept {
   const RECT own = WindowRect(m_hWnd);
   const RECT overlay = WindowRect(m_pActiveDlg->m_hWnd);
   m_pActiveDlg->MoveWindow(own.left, own.top, overlay.right - overlay.left, overlay.bottom - overlay.top, TRUE);
+}
+
+void CLoginDlg::OnSize(UINT type) noexcept {
+  // Windows hides the owned windows (the overlay, the game window) while their owner is
+  // minimised and brings back those it hid. Wine does so only for the system command, not for
+  // ShowWindow; doing it here again is harmless where the system already has.
+  if (type == SIZE_MINIMIZED) {
+    ::ShowOwnedPopups(m_hWnd, FALSE);
+  } else if (type == SIZE_RESTORED || type == SIZE_MAXIMIZED) {
+    ::ShowOwnedPopups(m_hWnd, TRUE);
+  }
 }
 
 void CLoginDlg::RestackOverlay() noexcept {

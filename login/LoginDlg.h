@@ -33,5 +33,6 @@ private:
   LRESULT OnNcHitTest() noexcept;
   void OnMove() noexcept;
   void OnShowWindow(BOOL show) noexcept;
+  void OnSize(UINT type) noexcept;
   void RestackOverlay() noexcept;
 };
