@@ -80,7 +80,7 @@ bool PumpUntil(const std::function<bool()>& pred, int ms) {
     }
 }
 
-// ---- the window.external object of spec Part 3.3 ----
+// ---- a window.external object as the launcher hands it out ----
 class External final : public IDispatch {
 public:
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
