@@ -44,7 +44,10 @@
 //    separate small IDispatch object per frame (GetIDsOfNames "LocationURL"
 //    211, "LocationName" 210).
 //    Refresh re-fetches the current page (and its frames) WITHOUT firing any
-//    navigation event, like the real control. Server redirects (30x) are
+//    navigation event, like the real control.
+//    Close (and the last Release) waits up to 1.5 s for a running fetch and
+//    then leaves the worker to end by itself (it holds a loader reference on
+//    the DLL); its result is dropped. Server redirects (30x) are
 //    followed without a new BeforeNavigate2; NavigateComplete2 carries the
 //    final address. An HTTP status >= 400 or a network failure fires
 //    NavigateError (StatusCode = the HTTP status, or an INET_E_* HRESULT) and
@@ -75,7 +78,7 @@
 // Lines (EVENT and keys, in order, before ctl/pid):
 //   Create                                   control object created
 //   Destroy                                  control object deleted (last Release)
-//   SetClientSite site=1|0 uihandler=1|0     uihandler: the site answered IDocHostUIHandler
+//   SetClientSite site=1|0 uihandler=1|0 [same=1]   uihandler: the site answered IDocHostUIHandler
 //   DoVerb verb=N hr=0x..
 //   InPlaceActivate hwnd=0x.. parent=0x.. x= y= w= h= style=0x.. exstyle=0x..
 //   InPlaceActivate failed=STEP hr=0x..      STEP: nosite, noinplacesite, cannotactivate, createwindow
@@ -99,7 +102,7 @@
 //   Invoke Refresh cArgs=N                   (dispid -550; N is normally 0)
 //   Invoke Refresh2 cArgs=N / Invoke GoBack cArgs=N / Invoke Stop cArgs=N
 //   Invoke dispid=N flags=0x.. cArgs=N hr=0x..   (any other dispatch id)
-//   Method NAME url=URL                      the same through the IWebBrowser2 vtable
+//   Method NAME [url=URL]                    the same through the IWebBrowser2 vtable
 //   BeforeNavigate2 frame=F url=URL cancel=0|1 target=NAME sinks=N
 //   NavigateComplete2 frame=F url=URL
 //   DocumentComplete frame=F url=URL

@@ -80,7 +80,7 @@ bool PumpUntil(const std::function<bool()>& pred, int ms) {
     }
 }
 
-// ---- the window.external object of spec Part 3.3 ----
+// ---- a window.external object as the launcher hands it out ----
 class External final : public IDispatch {
 public:
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
@@ -627,6 +627,13 @@ int wmain(int argc, wchar_t** argv) {
     Check(err && e && e->status == 404, "404 fires NavigateError with StatusCode 404");
     Check(sink.Find(252, L"/no/such/page", base) == nullptr, "no NavigateComplete2 after NavigateError");
 
+    // 7b. Network failure: NavigateError with an INET_E_* status.
+    base = sink.events.size();
+    Navigate(b.disp, L"http://127.0.0.1:1/unreachable");
+    err = PumpUntil([&] { return sink.Find(271, L"/unreachable", base) != nullptr; }, 20000);
+    e = sink.Find(271, L"/unreachable", base);
+    Check(err && e && e->status < 0, "connection refused fires NavigateError with an INET_E_* HRESULT");
+
     // 8. Redirect followed.
     base = sink.events.size();
     Navigate(b.disp, portal.UrlW("/redirect?to=/news"));
@@ -804,6 +811,52 @@ int wmain(int argc, wchar_t** argv) {
         Pump(2500);
         Check(sink3.events.size() == n3, "no event after Close during a fetch");
         Check(took < 3000, "Close during a fetch returns promptly");
+    }
+
+    // 14b. A host that navigates before giving a site, then only Closes and Releases.
+    {
+        IOleObject* o = nullptr;
+        CoCreateInstance(kCLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, reinterpret_cast<void**>(&o));
+        IDispatch* d = nullptr;
+        if (o) o->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d));
+        IConnectionPointContainer* cpc = nullptr;
+        IConnectionPoint* cp = nullptr;
+        DWORD cookie = 0;
+        Sink sink4;
+        if (o && SUCCEEDED(o->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)))) {
+            cpc->FindConnectionPoint(kDIID_DWebBrowserEvents2, &cp);
+            cpc->Release();
+        }
+        if (cp) cp->Advise(&sink4, &cookie);
+        bool ok = false;
+        if (d) {
+            Navigate(d, login);
+            ok = PumpUntil([&] { return sink4.Find(259, L"/v6/weiduan") != nullptr; }, 6000);
+        }
+        Check(ok, "navigation works before any site or activation");
+        Check(CountLog(logPath, "GetExternal handler=none ctl=4") >= 1, "no site: window.external reported unavailable");
+        if (o) o->Close(OLECLOSE_NOSAVE);
+        if (cp) cp->Release();  // never unadvised
+        if (d) d->Release();
+        if (o) o->Release();
+        Check(CountLog(logPath, "Destroy ctl=4") == 1, "Close + Release without Unadvise destroys the control");
+    }
+
+    // 14c. SetClientSite(nullptr) while in place (InPlaceDeactivate skipped), then Release.
+    {
+        RECT rc5 = {20, 500, 300, 600};
+        Site site5(host, rc5, 0xC);
+        Sink sink5;
+        Hosted b5;
+        Check(Create(b5, site5, sink5), "fifth control created");
+        b5.cp->Unadvise(b5.cookie);
+        b5.cp->Release();
+        b5.obj->SetClientSite(nullptr);
+        Check(site5.inPlaceDeactivations == 1 && !IsWindow(b5.ctlHwnd),
+              "SetClientSite(null) while active deactivates and destroys the window");
+        b5.disp->Release();
+        b5.obj->Release();
+        Check(CountLog(logPath, "Destroy ctl=5") == 1, "control 5 destroyed");
     }
 
     // 15. Unload.
