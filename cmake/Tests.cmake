@@ -52,6 +52,6 @@ endforeach()
 # launcher's code, they start Vellmar.exe.
 file(GLOB e2e_srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
 if(e2e_srcs)
-  vellmar_add_gtest(e2e_tests SOURCES ${e2e_srcs} LIBS test_common TIMEOUT 180 LABELS e2e)
+  vellmar_add_gtest(e2e_tests SOURCES ${e2e_srcs} LIBS test_common gdiplus TIMEOUT 180 LABELS e2e)
   add_dependencies(e2e_tests Vellmar)
 endif()
