@@ -61,6 +61,7 @@ protected:
     // Start from what the cleaner leaves behind. The folders go first: WinINet keeps the
     // folders of its index in memory once it has opened it, and cannot store anything in this
     // process after they have been deleted under it; opened afterwards, it makes them anew.
+    RemovePlanted();
     std::atomic<BOOL> never{FALSE};
     DeleteFolderContents(cookies, never);
     DeleteFolderContents(cache, never);
@@ -68,6 +69,17 @@ protected:
     baseCache = ListTree(cache);
     ClearUrlCache(1, never);
     ClearUrlCache(0, never);
+  }
+
+  void TearDown() override { RemovePlanted(); }
+
+  // Links survive the cleaner under Wine, so what PlantTree made goes explicitly.
+  void RemovePlanted() {
+    std::vector<std::wstring> planted;
+    for (const std::wstring& root : {cookies, cache}) {
+      for (const wchar_t* name : {L"\\dirlink", L"\\writablelink", L"\\a"}) planted.push_back(root + name);
+    }
+    RemoveTrees(planted);
   }
 
   // Runs the whole cleaning on a worker, as the dialog does, and waits for its end.
@@ -103,14 +115,13 @@ protected:
     return a;
   }
 
-  TinyHttpServer server;
+  CachePortal server;
   std::wstring cookies, cache;
   std::set<std::wstring> baseCookies, baseCache;
 };
 
 TEST_F(CacheCleanerTest, EmptiesUrlCacheAndBothFoldersKeepsDesktopIniAndNeverReachesBehindLinks) {
   ASSERT_TRUE(FillUrlCache(server, 6, 3));
-  ASSERT_TRUE(Fetch(server.Url(L"/cookie/login.html")));
   const auto before = UrlCacheEntries();
   ASSERT_GE(std::count_if(before.begin(), before.end(), [](const CacheEntry& e) { return e.IsCookie(); }), 3);
   ASSERT_GE(std::count_if(before.begin(), before.end(), [](const CacheEntry& e) { return !e.IsCookie(); }), 6);
@@ -133,12 +144,6 @@ TEST_F(CacheCleanerTest, EmptiesUrlCacheAndBothFoldersKeepsDesktopIniAndNeverRea
   EXPECT_EQ(canaryCache.Snapshot(), snapCache);
   EXPECT_EQ(RecycleBinItems(), binBefore);
 
-  RemoveTree(cookies + L"\\dirlink");
-  RemoveTree(cookies + L"\\writablelink");
-  RemoveTree(cookies + L"\\a");
-  RemoveTree(cache + L"\\dirlink");
-  RemoveTree(cache + L"\\writablelink");
-  RemoveTree(cache + L"\\a");
 }
 
 TEST_F(CacheCleanerTest, EachUrlCacheStepDeletesOnlyItsKindAndAnEmptyCacheStartsNoEnumeration) {

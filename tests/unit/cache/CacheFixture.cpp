@@ -1,7 +1,3 @@
-// Winsock first: it must come before <windows.h>.
-#include <winsock2.h>
-#include <ws2tcpip.h>
-
 #include "CacheFixture.h"
 
 #include <process.h>
@@ -19,67 +15,16 @@
 
 namespace cache_test {
 
-TinyHttpServer::TinyHttpServer() {
-  WSADATA wsa;
-  if (::WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return;
-  SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (s == INVALID_SOCKET) return;
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = 0;
-  int len = sizeof addr;
-  if (::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(s, 16) != 0 ||
-      ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-    ::closesocket(s);
-    return;
-  }
-  m_listen = s;
-  m_port = ntohs(addr.sin_port);
-  m_thread = std::thread([this] { Serve(); });
-}
+constexpr int kPages = 100;
 
-TinyHttpServer::~TinyHttpServer() {
-  if (m_port) {
-    ::closesocket(static_cast<SOCKET>(m_listen));
-    if (m_thread.joinable()) m_thread.join();
+CachePortal::CachePortal() {
+  for (int i = 0; i < kPages; ++i) {
+    portal::Response page;
+    page.body = "<html><body>page " + std::to_string(i) + "</body></html>";
+    page.headers = {{"Cache-Control", "max-age=86400"}, {"Last-Modified", "Mon, 01 Jan 2024 00:00:00 GMT"}};
+    m_portal.SetRoute("/page/" + std::to_string(i) + ".html", page);
   }
-  ::WSACleanup();
-}
-
-std::wstring TinyHttpServer::Url(const std::wstring& path) const {
-  return L"http://127.0.0.1:" + std::to_wstring(m_port) + path;
-}
-
-void TinyHttpServer::Serve() {
-  for (;;) {
-    SOCKET c = ::accept(static_cast<SOCKET>(m_listen), nullptr, nullptr);
-    if (c == INVALID_SOCKET) return;
-    std::string request;
-    char buf[2048];
-    while (request.find("\r\n\r\n") == std::string::npos) {
-      int n = ::recv(c, buf, sizeof buf, 0);
-      if (n <= 0) break;
-      request.append(buf, n);
-    }
-    std::string path = "/";
-    size_t sp = request.find(' ');
-    if (sp != std::string::npos) path = request.substr(sp + 1, request.find(' ', sp + 1) - sp - 1);
-    const std::string body = "<html><body>page " + path + "</body></html>";
-    std::string response =
-        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nCache-Control: max-age=86400\r\n"
-        "Last-Modified: Mon, 01 Jan 2024 00:00:00 GMT\r\nConnection: close\r\n";
-    if (path.rfind("/cookie/", 0) == 0) {
-      response += "Set-Cookie: served" + std::to_string(path.size()) +
-                  "=1; expires=Fri, 01-Jan-2038 00:00:00 GMT; path=/\r\n";
-    }
-    response += "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-    ::send(c, response.data(), static_cast<int>(response.size()), 0);
-    ::shutdown(c, SD_SEND);
-    while (::recv(c, buf, sizeof buf, 0) > 0) {
-    }
-    ::closesocket(c);
-  }
+  m_portal.Start();
 }
 
 bool CacheEntry::IsCookie() const { return (type & COOKIE_CACHE_ENTRY) != 0; }
@@ -138,10 +83,11 @@ std::vector<CacheEntry> UrlCacheEntries() {
   return out;
 }
 
-bool FillUrlCache(const TinyHttpServer& server, int pages, int cookies) {
-  for (int i = 0; i < pages; ++i) {
-    if (!Fetch(server.Url(L"/page/" + std::to_wstring(i) + L".html"))) return false;
+bool FillUrlCache(const CachePortal& portal, int pages, int cookies) {
+  for (int i = 0; i < pages && i < kPages; ++i) {
+    if (!Fetch(portal.Url("/page/" + std::to_string(i) + ".html"))) return false;
   }
+  if (cookies > 0 && !Fetch(portal.Url("/setcookie?name=portal&value=1&days=30"))) return false;
   for (int i = 0; i < cookies; ++i) {
     const std::wstring host = L"http://cookie" + std::to_wstring(i) + L".vellmar.test/";
     if (!SetPersistentCookie(host, L"session" + std::to_wstring(i))) return false;
@@ -218,14 +164,25 @@ bool MakeLink(const std::wstring& link, const std::wstring& target) {
   return ::CreateSymbolicLinkW(link.c_str(), target.c_str(), flags | 0x2 /* unprivileged */) != FALSE;
 }
 
-void RemoveTree(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+void RemoveTrees(const std::vector<std::wstring>& paths) {
   if (testing_support::OnWine()) {
-    // From the Unix side: rm never follows a link, which no Win32 call under Wine can promise.
-    testing_support::RunUnix("chmod -R u+w '" + UnixPathOf(path) + "' 2>/dev/null; rm -rf '" + UnixPathOf(path) + "'");
+    // From the Unix side: rm never follows a link (a dangling one included), which no Win32
+    // call under Wine can promise.
+    std::string list;
+    for (const std::wstring& path : paths) {
+      const std::string unix = UnixPathOf(path);
+      if (!unix.empty()) list += " '" + unix + "'";
+    }
+    if (!list.empty()) testing_support::RunUnix("chmod -R u+w" + list + " 2>/dev/null; rm -rf" + list);
     return;
   }
+  for (const std::wstring& path : paths) RemoveTree(path);
+}
+
+void RemoveTree(const std::wstring& path) {
+  if (testing_support::OnWine()) return RemoveTrees({path});
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
     WIN32_FIND_DATAW fd;
     HANDLE h = ::FindFirstFileW((path + L"\\*").c_str(), &fd);

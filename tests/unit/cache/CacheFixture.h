@@ -7,29 +7,22 @@
 #include <memory>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "LocalPortal.h"
 #include "cache/CacheCleaner.h"
 
 namespace cache_test {
 
-// A loopback HTTP server that answers every GET with a small cacheable page; paths under
-// "/cookie/" also set a persistent cookie.
-class TinyHttpServer {
+// The local portal with cacheable pages under "/page/" for FillUrlCache.
+class CachePortal {
 public:
-  TinyHttpServer();
-  ~TinyHttpServer();
-  TinyHttpServer(const TinyHttpServer&) = delete;
-  TinyHttpServer& operator=(const TinyHttpServer&) = delete;
-  bool Running() const { return m_port != 0; }
-  std::wstring Url(const std::wstring& path) const;
+  CachePortal();
+  bool Running() const { return m_portal.Running(); }
+  std::wstring Url(const std::string& pathAndQuery) const { return m_portal.UrlW(pathAndQuery); }
 
 private:
-  void Serve();
-  UINT_PTR m_listen = ~static_cast<UINT_PTR>(0);
-  int m_port = 0;
-  std::thread m_thread;
+  portal::LocalPortal m_portal;
 };
 
 struct CacheEntry {
@@ -45,9 +38,9 @@ bool SetPersistentCookie(const std::wstring& url, const std::wstring& name);
 // Every entry the URL cache lists, whichever search finds it (no pattern, and the cookie
 // container's prefix in both spellings).
 std::vector<CacheEntry> UrlCacheEntries();
-// Fills the cache: `pages` content entries and `cookies` persistent cookies, on hosts that
-// carry a tag so that a test can tell its own entries.
-bool FillUrlCache(const TinyHttpServer& server, int pages, int cookies);
+// Fills the cache: `pages` content entries from the portal, `cookies` persistent cookies set
+// through WinINet, and one the portal sets with its answer.
+bool FillUrlCache(const CachePortal& portal, int pages, int cookies);
 
 std::wstring CookiesFolder();
 std::wstring CacheFolder();
@@ -61,6 +54,7 @@ bool MakeFile(const std::wstring& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL
 bool MakeFolder(const std::wstring& path);
 // Deletes a tree whatever its attributes; links are removed from the Unix side.
 void RemoveTree(const std::wstring& path);
+void RemoveTrees(const std::vector<std::wstring>& paths);
 
 // The Unix path of a Windows path on any drive.
 std::string UnixPathOf(const std::wstring& windowsPath);

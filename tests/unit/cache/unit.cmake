@@ -1,1 +1,1 @@
-target_link_libraries(${UNIT_TARGET} PRIVATE ws2_32 wininet shell32)
+target_link_libraries(${UNIT_TARGET} PRIVATE local_portal wininet shell32)
