@@ -75,6 +75,7 @@ protected:
 
   // Links survive the cleaner under Wine, so what PlantTree made goes explicitly.
   void RemovePlanted() {
+    if (cookies.empty() || cache.empty()) return;  // a path of its own is never derived from ""
     std::vector<std::wstring> planted;
     for (const std::wstring& root : {cookies, cache}) {
       for (const wchar_t* name : {L"\\dirlink", L"\\writablelink", L"\\a"}) planted.push_back(root + name);
