@@ -44,6 +44,11 @@ foreach(dir ${unit_dirs})
       vellmar_add_gtest(unit_${folder} SOURCES ${srcs} ${rcs} $<TARGET_OBJECTS:vellmar_res>
         LIBS vellmar_core test_common LABELS unit)
       target_include_directories(unit_${folder} PRIVATE ${dir})
+      # A folder's own additions to its program (further libraries), given the target name.
+      if(EXISTS ${dir}/unit.cmake)
+        set(UNIT_TARGET unit_${folder})
+        include(${dir}/unit.cmake)
+      endif()
     endif()
   endif()
 endforeach()
