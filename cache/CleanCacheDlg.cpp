@@ -112,10 +112,8 @@ HBRUSH CCleanCacheDlg::OnCtlColor(HDC dc, HWND control, UINT ctlType) noexcept {
 LRESULT CCleanCacheDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) noexcept {
   switch (msg) {
     case WM_PAINT:
-      // Minimised, the veil draws nothing; the default processing still validates the window,
-      // which would otherwise ask to be painted again and again.
-      if (::IsIconic(m_hWnd)) return Default();
-      OnPaint();
+      // Minimised, the veil draws nothing (a minimised window has no client area to paint).
+      if (!::IsIconic(m_hWnd)) OnPaint();
       return 0;
     case WM_TIMER:
       if (wp == kDotsTimer) {
