@@ -74,8 +74,11 @@ bool OleControlSite::CreateControl(const TemplateControl& item) noexcept {
 void OleControlSite::PlaceInTemplateOrder(const TemplateControl& item) noexcept {
   // Tab order is z-order: the control goes right after the item that precedes it in the
   // template, or first. A missing predecessor leaves it where the control put its window.
-  HWND after = item.first ? HWND_TOP : ::GetDlgItem(m_hWndContainer, item.previousId);
-  if (!after) return;
+  HWND after = HWND_TOP;  // null, as is a missing predecessor
+  if (!item.first) {
+    after = ::GetDlgItem(m_hWndContainer, item.previousId);
+    if (!after) return;
+  }
   ::SetWindowPos(m_hWnd, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
