@@ -38,9 +38,12 @@ foreach(dir ${unit_dirs})
   if(IS_DIRECTORY ${dir})
     get_filename_component(folder ${dir} NAME)
     file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+    # A folder's own .rc files hold test-only resources (broken or odd images and the like).
+    file(GLOB rcs CONFIGURE_DEPENDS ${dir}/*.rc)
     if(srcs)
-      vellmar_add_gtest(unit_${folder} SOURCES ${srcs} $<TARGET_OBJECTS:vellmar_res>
+      vellmar_add_gtest(unit_${folder} SOURCES ${srcs} ${rcs} $<TARGET_OBJECTS:vellmar_res>
         LIBS vellmar_core test_common LABELS unit)
+      target_include_directories(unit_${folder} PRIVATE ${dir})
     endif()
   endif()
 endforeach()
