@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "FakeControl.h"
+#include "HostDialog.h"
+#include "TrackingManager.h"
 #include "browser/CustomControlSite.h"
 #include "browser/CustomOccManager.h"
 #include "browser/ImpIDispatch.h"
@@ -27,65 +29,15 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-struct TrackedSite : CCustomControlSite {
-  static int live;
-  TrackedSite(fw::OleControlContainer& c, CImpIDispatch* const* e) : CCustomControlSite(c, e) { ++live; }
-  ~TrackedSite() override { --live; }
-};
-int TrackedSite::live = 0;
-
-struct TrackingManager : CCustomOccManager {
-  using CCustomOccManager::CCustomOccManager;
-  int made = 0;
-  CImpIDispatch* const* external = nullptr;
-  fw::OleControlSite* CreateSite(fw::OleControlContainer& container) noexcept override {
-    ++made;
-    return new TrackedSite(container, external);
-  }
-};
-
-class HostDialog : public fw::Dialog, public CWebBrowserEvents {
-public:
-  explicit HostDialog(UINT id, HWND parent = nullptr) : fw::Dialog(id, parent) {}
-  CWebBrowser2 m_browser;
-  std::vector<std::wstring> befores;
-  int completes = 0, documents = 0, oks = 0;
-  bool cancelAll = false;
-  std::function<void(HostDialog&)> onInit;
-
-protected:
-  void DoDataExchange() noexcept override {
-    AttachControl(1000, m_browser);
-    m_browser.ConnectEvents(*this);
-  }
-  BOOL OnInitDialog() noexcept override {
-    fw::Dialog::OnInitDialog();
-    if (onInit) onInit(*this);
-    return TRUE;
-  }
-  void OnOK() noexcept override { ++oks; }
-  void OnCancel() noexcept override {}
-  LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) noexcept override {
-    if (msg == WM_APP) EndDialog(wp);
-    return fw::Dialog::WindowProc(msg, wp, lp);
-  }
-  void OnBeforeNavigate2(IDispatch*, const std::wstring& url, VARIANT_BOOL* cancel) noexcept override {
-    befores.push_back(url);
-    if (cancelAll) *cancel = VARIANT_TRUE;
-  }
-  void OnNavigateComplete2(IDispatch*, const std::wstring&) noexcept override {
-    if (!m_browser.IsWindowVisible()) m_browser.ShowWindow(SW_SHOW);
-    ++completes;
-  }
-  void OnDocumentComplete(IDispatch*, const std::wstring&) noexcept override { ++documents; }
-};
+using testing_support::HostDialog;
+using testing_support::TrackedSite;
+using testing_support::TrackingManager;
 
 class ContainmentTest : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
     registration = std::make_unique<fake::Registration>();
-    manager.external = &external;
     fw::EnableControlContainer(&manager);
   }
   void TearDown() override {
