@@ -5,6 +5,7 @@
 #include "browser/CustomOccManager.h"
 #include "browser/ImpIDispatch.h"
 #include "framework/GdiPlus.h"
+#include "login/LoginActiveDlg.h"
 #include "login/LoginDlg.h"
 
 CLoginApp::CLoginApp() noexcept {
@@ -35,6 +36,9 @@ BOOL CLoginApp::InitInstance() noexcept {
     m_pMainWnd = &dlg;
     dlg.DoModal();
 
+    // The overlay's window went with the login window that owned it; the object is ours to free.
+    delete dlg.m_pActiveDlg;
+    dlg.m_pActiveDlg = nullptr;
     // The login window's loop is over and its window is gone, and with it every window it owned.
     DestroyGameDialog();
     m_pMainWnd = nullptr;

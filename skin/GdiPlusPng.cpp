@@ -4,7 +4,6 @@
 #include <wrl/client.h>
 
 #include <cstring>
-#include <new>
 
 namespace {
 
@@ -23,15 +22,6 @@ ResourceBytes FindPng(HMODULE module, UINT id) noexcept {
   const void* data = loaded ? ::LockResource(loaded) : nullptr;
   if (!data) return {};
   return {data, size};
-}
-
-// GDI+ objects live in GDI+'s own heap and go back to it through their virtual destructor.
-// The header's operator new reports failure with null, which a new-expression may not rely
-// on, so the memory is taken first and the object built in it.
-Gdiplus::Image* NewImageFromStream(IStream* stream) noexcept {
-  void* memory = Gdiplus::DllExports::GdipAlloc(sizeof(Gdiplus::Image));
-  if (!memory) return nullptr;
-  return ::new (memory) Gdiplus::Image(stream);
 }
 
 }  // namespace
@@ -65,7 +55,7 @@ bool CGdiPlusPngResource::Load(UINT id, HMODULE module) noexcept {
     ::GlobalUnlock(block.Get());
     return false;
   }
-  std::unique_ptr<Gdiplus::Image> image(NewImageFromStream(stream.Get()));
+  std::unique_ptr<Gdiplus::Image> image(NewGdiplusObject<Gdiplus::Image>(stream.Get()));
   // The image holds its own reference to the stream for as long as it needs it.
   stream.Reset();
   if (!image || image->GetLastStatus() != Gdiplus::Ok) {
@@ -94,7 +84,7 @@ std::unique_ptr<Gdiplus::Image> LoadPngFromResource(HMODULE module, UINT id) noe
   // From here on the block is the stream's: it goes with the stream's last reference, which
   // the image holds until it is deleted.
   block.Release();
-  return std::unique_ptr<Gdiplus::Image>(NewImageFromStream(stream.Get()));
+  return std::unique_ptr<Gdiplus::Image>(NewGdiplusObject<Gdiplus::Image>(stream.Get()));
 }
 
 int ImageWidth(Gdiplus::Image* image) noexcept {

@@ -5,9 +5,20 @@
 #include <windows.h>
 
 #include <memory>
+#include <new>
+#include <utility>
 
 #include "framework/GdiPlus.h"
 #include "framework/Handles.h"
+
+// A GDI+ object in GDI+'s own heap, as its class's operator new would make it, or null when
+// that heap is exhausted: the header's operator new answers null, which a new-expression may
+// not rely on. Delete it as usual; the class's operator delete hands the memory back.
+template <typename T, typename... Args>
+T* NewGdiplusObject(Args&&... args) noexcept {
+  void* memory = Gdiplus::DllExports::GdipAlloc(sizeof(T));
+  return memory ? ::new (memory) T(std::forward<Args>(args)...) : nullptr;
+}
 
 class CGdiPlusPng {
 public:
