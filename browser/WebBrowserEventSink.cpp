@@ -91,19 +91,17 @@ HRESULT CWebBrowserEventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* 
   IDispatch* frame = nullptr;
   std::wstring url;
   if (!ReadFrame(Arg(*params, 0), &frame) || !ReadUrl(Arg(*params, 1), &url)) return DISP_E_TYPEMISMATCH;
+  VARIANT_BOOL* cancel = nullptr;
+  if (id == DISPID_BEFORENAVIGATE2) {
+    const VARIANT* v = Arg(*params, 6);
+    if (v->vt != (VT_BYREF | VT_BOOL) || !v->pboolVal) return DISP_E_TYPEMISMATCH;
+    cancel = v->pboolVal;
+  }
 
   // The handler may end the dialog that holds the last other reference to us.
   AddRef();
   switch (id) {
-    case DISPID_BEFORENAVIGATE2: {
-      const VARIANT* cancel = Arg(*params, 6);
-      if (cancel->vt != (VT_BYREF | VT_BOOL) || !cancel->pboolVal) {
-        Release();
-        return DISP_E_TYPEMISMATCH;
-      }
-      m_pHandler->OnBeforeNavigate2(frame, url, cancel->pboolVal);
-      break;
-    }
+    case DISPID_BEFORENAVIGATE2: m_pHandler->OnBeforeNavigate2(frame, url, cancel); break;
     case DISPID_NAVIGATECOMPLETE2: m_pHandler->OnNavigateComplete2(frame, url); break;
     case DISPID_DOCUMENTCOMPLETE: m_pHandler->OnDocumentComplete(frame, url); break;
   }

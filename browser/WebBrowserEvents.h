@@ -22,13 +22,11 @@
 class CWebBrowserEvents {
 public:
   // BeforeNavigate2 (250): *cancel = VARIANT_TRUE stops the navigation.
-  virtual void OnBeforeNavigate2(IDispatch* frame, const std::wstring& url, VARIANT_BOOL* cancel) noexcept {
-    (void)frame, (void)url, (void)cancel;
-  }
+  virtual void OnBeforeNavigate2(IDispatch* /*frame*/, const std::wstring& /*url*/, VARIANT_BOOL* /*cancel*/) noexcept {}
   // NavigateComplete2 (252).
-  virtual void OnNavigateComplete2(IDispatch* frame, const std::wstring& url) noexcept { (void)frame, (void)url; }
+  virtual void OnNavigateComplete2(IDispatch* /*frame*/, const std::wstring& /*url*/) noexcept {}
   // DocumentComplete (259).
-  virtual void OnDocumentComplete(IDispatch* frame, const std::wstring& url) noexcept { (void)frame, (void)url; }
+  virtual void OnDocumentComplete(IDispatch* /*frame*/, const std::wstring& /*url*/) noexcept {}
 
 protected:
   ~CWebBrowserEvents() = default;
