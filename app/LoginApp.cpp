@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "browser/CustomOccManager.h"
+#include "browser/ImpIDispatch.h"
 #include "framework/GdiPlus.h"
 #include "login/LoginActiveDlg.h"
 #include "login/LoginDlg.h"
@@ -19,6 +21,11 @@ BOOL CLoginApp::InitInstance() noexcept {
 
   fw::Application::InitInstance();
 
+  // The manager lives until the process ends: every dialog's controls get their sites from it.
+  auto* occManager = new CCustomOccManager(&m_pExternal);
+  m_pExternal = new CImpIDispatch;
+  fw::EnableControlContainer(occManager);
+
   // A failed start-up is not reported here: the images then fail to load and the login
   // window falls back to its template.
   Gdiplus::GdiplusStartupInput input;
@@ -35,6 +42,10 @@ BOOL CLoginApp::InitInstance() noexcept {
     // The login window's loop is over and its window is gone, and with it every window it owned.
     DestroyGameDialog();
     m_pMainWnd = nullptr;
+
+    // No browser is left to hold it; its count never frees it.
+    delete m_pExternal;
+    m_pExternal = nullptr;
   }
   return FALSE;
 }

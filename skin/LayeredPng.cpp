@@ -56,6 +56,8 @@ void CLayeredPng::UpdateLayered() noexcept {
   void* bits = nullptr;
   fw::Bitmap surface(::CreateDIBSection(windowDC.Get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!surface || !bits) return;
+  // Declared in teardown order: the DIB leaves the memory DC before it is deleted, the memory
+  // DC goes next and the window's DC is handed back last.
   fw::SelectedObject selected(memoryDC.Get(), surface.Get());
   {
     Gdiplus::Bitmap target(width, height, width * 4, PixelFormat32bppPARGB, static_cast<BYTE*>(bits));
@@ -74,8 +76,6 @@ void CLayeredPng::UpdateLayered() noexcept {
     tool->m_pfnUpdateLayeredWindow(m_hTarget, windowDC.Get(), &position, &size, memoryDC.Get(), &source, 0, &blend,
                                    ULW_ALPHA);
   }
-  // Teardown in reverse: the DIB is deselected before it is deleted, then the memory DC goes,
-  // then the window's DC is handed back.
 }
 
 void ApplyColorKey(CLayeredPng& layer, HWND hwnd, fw::Brush& brKey, COLORREF clrKey, BYTE alpha) noexcept {
