@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "framework/GdiPlus.h"
+#include "login/LoginActiveDlg.h"
 #include "login/LoginDlg.h"
 
 CLoginApp::CLoginApp() noexcept {
@@ -28,6 +29,9 @@ BOOL CLoginApp::InitInstance() noexcept {
     m_pMainWnd = &dlg;
     dlg.DoModal();
 
+    // The overlay's window went with the login window that owned it; the object is ours to free.
+    delete dlg.m_pActiveDlg;
+    dlg.m_pActiveDlg = nullptr;
     // The login window's loop is over and its window is gone, and with it every window it owned.
     DestroyGameDialog();
     m_pMainWnd = nullptr;

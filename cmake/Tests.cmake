@@ -38,9 +38,17 @@ foreach(dir ${unit_dirs})
   if(IS_DIRECTORY ${dir})
     get_filename_component(folder ${dir} NAME)
     file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+    # A folder's own .rc files hold test-only resources (broken or odd images and the like).
+    file(GLOB rcs CONFIGURE_DEPENDS ${dir}/*.rc)
     if(srcs)
-      vellmar_add_gtest(unit_${folder} SOURCES ${srcs} $<TARGET_OBJECTS:vellmar_res>
+      vellmar_add_gtest(unit_${folder} SOURCES ${srcs} ${rcs} $<TARGET_OBJECTS:vellmar_res>
         LIBS vellmar_core test_common LABELS unit)
+      target_include_directories(unit_${folder} PRIVATE ${dir})
+      # A folder's own additions to its program (further libraries), given the target name.
+      if(EXISTS ${dir}/unit.cmake)
+        set(UNIT_TARGET unit_${folder})
+        include(${dir}/unit.cmake)
+      endif()
     endif()
   endif()
 endforeach()
@@ -49,6 +57,6 @@ endforeach()
 # launcher's code, they start Vellmar.exe.
 file(GLOB e2e_srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
 if(e2e_srcs)
-  vellmar_add_gtest(e2e_tests SOURCES ${e2e_srcs} LIBS test_common TIMEOUT 180 LABELS e2e)
+  vellmar_add_gtest(e2e_tests SOURCES ${e2e_srcs} LIBS test_common gdiplus TIMEOUT 180 LABELS e2e)
   add_dependencies(e2e_tests Vellmar)
 endif()

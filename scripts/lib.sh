@@ -77,6 +77,9 @@ register_standin() {
   if [ -n "$dll" ]; then
     WINEPREFIX=$prefix WINEDEBUG=-all timeout -k 5 60 wine reg add "$key" /ve /d "$(winpath "$dll")" /f </dev/null >/dev/null 2>&1
     WINEPREFIX=$prefix WINEDEBUG=-all timeout -k 5 60 wine reg add "$key" /v ThreadingModel /d Apartment /f </dev/null >/dev/null 2>&1
+    # The wineserver and the desktop those calls started lack the display the tests get
+    # later; a test starting within their lingering time would reuse them and make no windows.
+    WINEPREFIX=$prefix wineserver -w
   fi
 }
 

@@ -1,5 +1,7 @@
 #include "common/RealInput.h"
 
+#include <objbase.h>
+
 #include <cstdio>
 #include <vector>
 
@@ -23,9 +25,14 @@ int RunUnix(const std::string& command, DWORD timeoutMs) {
   if (!OnWine()) return -1;
   // Wine starts Unix programs but cannot wait for them: the command leaves its status in a
   // marker file that we poll.
-  static int counter = 0;
+  // /tmp is shared by every Wine prefix on the machine, and Wine's process ids repeat from one
+  // prefix to the next: a GUID keeps another process's marker from answering for this command.
+  GUID id{};
+  ::CoCreateGuid(&id);
   char marker[MAX_PATH];
-  std::snprintf(marker, sizeof marker, "/tmp/vellmar-run-%lu-%d", ::GetCurrentProcessId(), ++counter);
+  std::snprintf(marker, sizeof marker, "/tmp/vellmar-run-%08lx%04x%04x%02x%02x%02x%02x%02x%02x%02x%02x",
+                id.Data1, id.Data2, id.Data3, id.Data4[0], id.Data4[1], id.Data4[2], id.Data4[3], id.Data4[4],
+                id.Data4[5], id.Data4[6], id.Data4[7]);
   // Wine splits the command line by Windows rules: only double quotes group (so the command
   // itself must not contain any).
   std::string wrapped = "/bin/sh -c \"" + command + "; echo $? > " + marker + ".tmp; mv " + marker + ".tmp " + marker + "\"";
