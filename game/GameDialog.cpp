@@ -26,6 +26,7 @@ CGameDialog::~CGameDialog() {
 
 void CGameDialog::DoDataExchange() noexcept {
   AttachControl(IDC_GAME_BROWSER, m_browser);
+  m_browser.ConnectEvents(*this);
   AttachControl(IDC_BTN_CLOSE, m_btnClose);
   AttachControl(IDC_BTN_MAX, m_btnMaximize);
   AttachControl(IDC_BTN_MIN, m_btnMinimize);
@@ -39,7 +40,6 @@ void CGameDialog::DoDataExchange() noexcept {
 
 BOOL CGameDialog::OnInitDialog() noexcept {
   fw::Dialog::OnInitDialog();
-  m_browser.Connect(this);
   ::SetWindowTextW(m_hWnd, L"Vellmar");
   ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));

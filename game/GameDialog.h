@@ -13,7 +13,7 @@
 enum { MODE_FULLSCREEN = 0, MODE_MAXIMIZED = 1, MODE_NORMAL = 2 };
 
 // The window the game is played in: the game page under a 30-pixel title bar of our own.
-class CGameDialog : public fw::Dialog, public BrowserEventHandler {
+class CGameDialog : public fw::Dialog, public CWebBrowserEvents {
 public:
   CGameDialog() noexcept;
   ~CGameDialog() override;
