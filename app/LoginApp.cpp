@@ -5,6 +5,8 @@
 #include <new>
 
 #include "app/PortalAddress.h"
+#include "browser/CustomOccManager.h"
+#include "browser/ImpIDispatch.h"
 #include "framework/GdiPlus.h"
 #include "game/GameDialog.h"
 #include "login/LoginActiveDlg.h"
@@ -43,6 +45,11 @@ BOOL CLoginApp::InitInstance() noexcept {
 
   fw::Application::InitInstance();
 
+  // The manager lives until the process ends: every dialog's controls get their sites from it.
+  auto* occManager = new CCustomOccManager(&m_pExternal);
+  m_pExternal = new CImpIDispatch;
+  fw::EnableControlContainer(occManager);
+
   // A failed start-up is not reported here: the images then fail to load and the login
   // window falls back to its template.
   Gdiplus::GdiplusStartupInput input;
@@ -59,6 +66,10 @@ BOOL CLoginApp::InitInstance() noexcept {
     // The login window's loop is over and its window is gone, and with it every window it owned.
     DestroyGameDialog();
     m_pMainWnd = nullptr;
+
+    // No browser is left to hold it; its count never frees it.
+    delete m_pExternal;
+    m_pExternal = nullptr;
   }
   return FALSE;
 }
