@@ -43,9 +43,11 @@ protected:
 class ConfirmDlgTest : public ::testing::Test {
 protected:
   void SetUp() override {
+    SetPumpPreTranslate(&fw::Window::WalkPreTranslateTree);
     Gdiplus::GdiplusStartupInput input;
     Gdiplus::GdiplusStartup(&token, &input, nullptr);
   }
+  void TearDown() override { SetPumpPreTranslate(nullptr); }
   fw::Application app;
   ULONG_PTR token = 0;
 };
@@ -113,7 +115,10 @@ TEST_F(ConfirmDlgTest, EnterConfirmsEscAndAltF4Cancel) {
   for (const Case& c : cases) {
     ProbeConfirm dlg;
     dlg.act = [&](ProbeConfirm& d) {
-      ::SetForegroundWindow(d.m_hWnd);
+      // Keys go where the X focus is: a click on the dialog's background puts it there.
+      RECT rc{};
+      ::GetWindowRect(d.m_hWnd, &rc);
+      Click(rc.left + 5, rc.top + 5);
       PressKey(c.key);
     };
     EXPECT_EQ(dlg.DoModal(), c.result) << c.key;
