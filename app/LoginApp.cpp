@@ -104,5 +104,7 @@ void CLoginApp::ReselectServer() noexcept {
   if (!login || !login->m_hWnd) return;
   login->ShowWindow(SW_SHOWNORMAL);
   ::SetActiveWindow(login->m_hWnd);
+  // Wine without a window manager raises the activated login window above its own overlay.
+  login->RestackOverlay();
   if (login->m_pActiveDlg) login->m_pActiveDlg->m_browser.Refresh();
 }

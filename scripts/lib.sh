@@ -51,7 +51,7 @@ build() {
 # ends the process instead of blocking on a dialog), and windows not handed to an X window
 # manager (there is none under Xvfb, and Wine then waits 2 s on every hidden top-level window
 # for the manager's answer).
-PREFIX_VERSION=2
+PREFIX_VERSION=3
 make_prefix() {
   local prefix=$1
   [ -f "$prefix/.vellmar-ready-$PREFIX_VERSION" ] && return 0
@@ -63,6 +63,10 @@ make_prefix() {
     /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
   WINEPREFIX=$prefix WINEDEBUG=-all timeout -k 5 60 wine reg add 'HKCU\Software\Wine\X11 Driver' \
     /v Managed /d N /f </dev/null >/dev/null 2>&1
+  # Chinese text in the dialogs' own fonts (regedit reads UTF-16 for the non-ASCII names).
+  iconv -f UTF-8 -t UTF-16 "$VELLMAR_ROOT/scripts/wine-fonts.reg" > "$prefix/vellmar-fonts.reg"
+  WINEPREFIX=$prefix WINEDEBUG=-all timeout -k 5 60 wine regedit /S "$(winpath "$prefix/vellmar-fonts.reg")" \
+    </dev/null >/dev/null 2>&1
   WINEPREFIX=$prefix wineserver -w
   touch "$prefix/.vellmar-ready-$PREFIX_VERSION"
 }
