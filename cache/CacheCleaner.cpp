@@ -13,7 +13,7 @@
 
 namespace {
 
-// One heap block holding one INTERNET_CACHE_ENTRY_INFOW, of exactly the size WinINet asked for.
+// One heap block holding one INTERNET_CACHE_ENTRY_INFOW, of the size WinINet asked for.
 class EntryBlock {
 public:
   EntryBlock() noexcept = default;

@@ -67,3 +67,5 @@ if(e2e_srcs)
   vellmar_add_gtest(e2e_tests SOURCES ${e2e_srcs} LIBS test_common gdiplus TIMEOUT 180 LABELS e2e)
   add_dependencies(e2e_tests Vellmar)
 endif()
+
+add_subdirectory(${CMAKE_SOURCE_DIR}/tests/bench ${CMAKE_BINARY_DIR}/bench)
