@@ -2,20 +2,44 @@
 
 #include <commctrl.h>
 
+#include <new>
+
+#include "app/PortalAddress.h"
 #include "browser/CustomOccManager.h"
 #include "browser/ImpIDispatch.h"
 #include "framework/GdiPlus.h"
+#include "game/GameDialog.h"
 #include "login/LoginActiveDlg.h"
 #include "login/LoginDlg.h"
+#include "resource.h"
 
 CLoginApp::CLoginApp() noexcept {
   // Restart support only: no recovery, no autosave, no reopening of files.
   m_dwRestartManagerSupportFlags = 1;
 }
 
-CLoginApp* GetLoginApp() noexcept { return static_cast<CLoginApp*>(fw::Application::Current()); }
+CLoginApp* GetLoginApp() noexcept { return dynamic_cast<CLoginApp*>(fw::Application::Current()); }
+
+std::wstring LoginPageUrl() {
+  CLoginApp* app = GetLoginApp();
+  return app && !app->m_strLoginPageUrl.empty() ? app->m_strLoginPageUrl : DefaultLoginPageUrl();
+}
 
 BOOL CLoginApp::InitInstance() noexcept {
+  std::wstring error;
+  switch (ParsePortalArgument(CommandLine(), &m_strLoginPageUrl, &error)) {
+    case PortalArgument::kRefused:
+      // Never start on an address the browser should not be sent to.
+      ::MessageBoxW(nullptr, error.c_str(), L"Vellmar", MB_OK | MB_ICONERROR);
+      m_nExitCode = 2;
+      return FALSE;
+    case PortalArgument::kNone:
+      m_strLoginPageUrl = DefaultLoginPageUrl();
+      break;
+    case PortalArgument::kAccepted:
+      break;
+  }
+
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
   ::InitCommonControlsEx(&icc);
 
@@ -52,4 +76,35 @@ BOOL CLoginApp::InitInstance() noexcept {
 
 int CLoginApp::ExitInstance() noexcept { return fw::Application::ExitInstance(); }
 
-void CLoginApp::DestroyGameDialog() noexcept {}
+CGameDialog* GetGameDialog() noexcept {
+  CLoginApp* app = GetLoginApp();
+  if (!app) return nullptr;
+  if (app->m_pGameDlg) return app->m_pGameDlg;
+  auto* game = new (std::nothrow) CGameDialog();
+  if (!game) return nullptr;
+  app->m_pGameDlg = game;
+  // Without a parent the main window, the login window, becomes its owner: it stays above the
+  // login window, hides with it when minimised and goes with it.
+  game->Create(IDD_GAME_DIALOG, nullptr);
+  game->ShowWindow(SW_HIDE);
+  return game;
+}
+
+void CLoginApp::DestroyGameDialog() noexcept {
+  if (!m_pGameDlg) return;
+  // The window may already be gone with its owner; the tray icon and hotkeys still have to go.
+  m_pGameDlg->ReleaseShellResources();
+  delete m_pGameDlg;
+  m_pGameDlg = nullptr;
+}
+
+void CLoginApp::ReselectServer() noexcept {
+  DestroyGameDialog();
+  auto* login = static_cast<CLoginDlg*>(m_pMainWnd);
+  if (!login || !login->m_hWnd) return;
+  login->ShowWindow(SW_SHOWNORMAL);
+  ::SetActiveWindow(login->m_hWnd);
+  // Wine without a window manager raises the activated login window above its own overlay.
+  login->RestackOverlay();
+  if (login->m_pActiveDlg) login->m_pActiveDlg->m_browser.Refresh();
+}

@@ -1,5 +1,8 @@
 #include "login/LoginActiveDlg.h"
 
+#include "app/LoginApp.h"
+#include "game/ConfirmDlg.h"
+#include "game/GameDialog.h"
 #include "login/LoginDlg.h"
 #include "resource.h"
 
@@ -22,6 +25,8 @@ CLoginActiveDlg::CLoginActiveDlg(CLoginDlg* pLoginDlg) noexcept
 CLoginActiveDlg::~CLoginActiveDlg() = default;
 
 void CLoginActiveDlg::DoDataExchange() noexcept {
+  AttachControl(IDC_LOGIN_BROWSER, m_browser);
+  m_browser.ConnectEvents(*this);
   AttachControl(IDC_LOGIN_MIN, m_btnMinimize);
   AttachControl(IDC_LOGIN_CLOSE, m_btnClose);
 }
@@ -29,7 +34,10 @@ void CLoginActiveDlg::DoDataExchange() noexcept {
 BOOL CLoginActiveDlg::OnInitDialog() noexcept {
   fw::Dialog::OnInitDialog();
   ApplyColorKey(m_layer, m_hWnd, m_brKey, m_clrKey, 255);
-  // The page's browser is placed, sent to the login page and hidden here, before the buttons.
+  m_browser.MoveWindow(349, 175, 640, 449, TRUE);
+  m_browser.Navigate(LoginPageUrl().c_str());
+  // Hidden until the page has arrived, so that no empty browser area is ever seen.
+  m_browser.ShowWindow(SW_HIDE);
 
   m_btnMinimize.InitGdiPlus();
   m_btnClose.InitGdiPlus();
@@ -44,6 +52,10 @@ bool CLoginActiveDlg::OnCommand(WPARAM wp, LPARAM lp) noexcept {
   if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == IDC_LOGIN_MIN) {
     // The login window leads: the overlay is hidden with its owner and comes back with it.
     if (m_pLoginDlg) m_pLoginDlg->ShowWindow(SW_MINIMIZE);
+    return true;
+  }
+  if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == IDC_LOGIN_CLOSE) {
+    OnExitGame();
     return true;
   }
   return fw::Dialog::OnCommand(wp, lp);
@@ -78,4 +90,29 @@ void CLoginActiveDlg::OnMove() noexcept {
   const RECT own = WindowRect(m_hWnd);
   const RECT login = WindowRect(m_pLoginDlg->m_hWnd);
   m_pLoginDlg->MoveWindow(own.left, own.top, login.right - login.left, login.bottom - login.top, TRUE);
+}
+
+void CLoginActiveDlg::OnBeforeNavigate2(IDispatch*, const std::wstring& url, VARIANT_BOOL* cancel) noexcept {
+  // Any frame of the login page may issue the game address; only the address is handed on.
+  if (!IsGameAddress(url)) return;
+  if (cancel) *cancel = VARIANT_TRUE;
+  OpenGameUrl(url);
+}
+
+void CLoginActiveDlg::OnNavigateComplete2(IDispatch*, const std::wstring&) noexcept {
+  if (!m_browser.IsWindowVisible()) m_browser.ShowWindow(SW_SHOW);
+}
+
+void CLoginActiveDlg::OnDocumentComplete(IDispatch*, const std::wstring&) noexcept {}
+
+bool IsGameAddress(const std::wstring& url) noexcept {
+  return url.find(L"client=1") != std::wstring::npos;
+}
+
+void OpenGameUrl(const std::wstring& url) noexcept {
+  CGameDialog* game = GetGameDialog();
+  if (!game || !game->m_hWnd) return;
+  game->m_browser.Navigate(url.c_str());
+  game->ShowWindow(SW_SHOWNORMAL);
+  ::SetActiveWindow(game->m_hWnd);
 }

@@ -4,6 +4,8 @@
 // the page's browser and two image buttons on it.
 #include <windows.h>
 
+#include "browser/WebBrowser2.h"
+#include "browser/WebBrowserEvents.h"
 #include "framework/Dialog.h"
 #include "framework/Handles.h"
 #include "skin/LayeredPng.h"
@@ -11,7 +13,7 @@
 
 class CLoginDlg;
 
-class CLoginActiveDlg : public fw::Dialog {
+class CLoginActiveDlg : public fw::Dialog, public CWebBrowserEvents {
 public:
   // The template (132) is given to Create.
   explicit CLoginActiveDlg(CLoginDlg* pLoginDlg) noexcept;
@@ -21,7 +23,7 @@ public:
   fw::Brush m_brKey;
   COLORREF m_clrKey;
   CLoginDlg* m_pLoginDlg;
-  // The page's browser (control 1000) belongs here, between the login window and the buttons.
+  CWebBrowser2 m_browser;
   CPngButton m_btnMinimize;
   CPngButton m_btnClose;
 
@@ -35,7 +37,18 @@ protected:
   HBRUSH OnCtlColor(HDC dc, HWND control, UINT ctlType) noexcept override;
   LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) noexcept override;
 
+  void OnBeforeNavigate2(IDispatch* frame, const std::wstring& url, VARIANT_BOOL* cancel) noexcept override;
+  void OnNavigateComplete2(IDispatch* frame, const std::wstring& url) noexcept override;
+  void OnDocumentComplete(IDispatch* frame, const std::wstring& url) noexcept override;
+
 private:
   LRESULT OnNcHitTest() noexcept;
   void OnMove() noexcept;
 };
+
+// A game address: one that contains "client=1" anywhere, exactly (case-sensitive, a plain
+// substring search, so "xclient=10" counts and "Client=1" does not).
+bool IsGameAddress(const std::wstring& url) noexcept;
+
+// Opens a game address in the game window, creating it on first use, and brings it forward.
+void OpenGameUrl(const std::wstring& url) noexcept;

@@ -1,5 +1,7 @@
 #include "login/LoginDlg.h"
 
+#include "app/LoginApp.h"
+
 #include <new>
 
 #include "framework/Application.h"
@@ -93,6 +95,9 @@ LRESULT CLoginDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) noexcept {
     }
     case WM_CLOSE:
       EndDialog(IDOK);
+      return 0;
+    case WM_RESELECT_SERVER:
+      if (CLoginApp* app = GetLoginApp()) app->ReselectServer();
       return 0;
     default:
       break;

@@ -21,6 +21,9 @@ public:
   CLoginActiveDlg* m_pActiveDlg = nullptr;
   CLayeredPng m_layer;
 
+  // Puts the overlay back above this window where the platform has not kept it there.
+  void RestackOverlay() noexcept;
+
 protected:
   BOOL OnInitDialog() noexcept override;
   // Enter and Esc never end the login window.
@@ -34,5 +37,4 @@ private:
   void OnMove() noexcept;
   void OnShowWindow(BOOL show) noexcept;
   void OnSize(UINT type) noexcept;
-  void RestackOverlay() noexcept;
 };

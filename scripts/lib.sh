@@ -51,13 +51,10 @@ build() {
 # ends the process instead of blocking on a dialog), and windows not handed to an X window
 # manager (there is none under Xvfb, and Wine then waits 2 s on every hidden top-level window
 # for the manager's answer).
-PREFIX_VERSION=2
+PREFIX_VERSION=3
 make_prefix() {
   local prefix=$1
-  if [ -f "$prefix/.vellmar-ready-$PREFIX_VERSION" ]; then
-    substitute_cjk_font "$prefix"
-    return 0
-  fi
+  [ -f "$prefix/.vellmar-ready-$PREFIX_VERSION" ] && return 0
   log "creating Wine prefix $prefix"
   rm -rf "$prefix"
   mkdir -p "$prefix"
@@ -66,25 +63,13 @@ make_prefix() {
     /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
   WINEPREFIX=$prefix WINEDEBUG=-all timeout -k 5 60 wine reg add 'HKCU\Software\Wine\X11 Driver' \
     /v Managed /d N /f </dev/null >/dev/null 2>&1
+  # Chinese text in the dialogs' own fonts, which Wine lacks: without them it draws boxes.
+  # regedit reads the Chinese names intact from UTF-16.
+  iconv -f UTF-8 -t UTF-16 "$VELLMAR_ROOT/scripts/wine-fonts.reg" > "$prefix/vellmar-fonts.reg"
+  WINEPREFIX=$prefix WINEDEBUG=-all timeout -k 5 60 wine regedit /S "$(winpath "$prefix/vellmar-fonts.reg")" \
+    </dev/null >/dev/null 2>&1
   WINEPREFIX=$prefix wineserver -w
-  substitute_cjk_font "$prefix"
   touch "$prefix/.vellmar-ready-$PREFIX_VERSION"
-}
-
-# The dialog templates ask for SimSun ("宋体"), which Wine lacks: without a substitute it draws
-# their Chinese text as boxes. Both names go to the CJK font that ensure_deps installs. A
-# UTF-16 .reg file carries the Chinese name intact whatever the locale.
-substitute_cjk_font() {
-  local prefix=$1 reg
-  [ -f "$prefix/.vellmar-cjk-font" ] && return 0
-  reg=$(mktemp --suffix=.reg)
-  printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n"宋体"="WenQuanYi Micro Hei"\r\n"SimSun"="WenQuanYi Micro Hei"\r\n' |
-    iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg"
-  WINEPREFIX=$prefix WINEDEBUG=-all timeout -k 5 60 wine regedit /S "$(winpath "$reg")" </dev/null >/dev/null 2>&1
-  # Like any Wine call before the display exists: let its wineserver go.
-  WINEPREFIX=$prefix wineserver -w
-  rm -f "$reg"
-  touch "$prefix/.vellmar-cjk-font"
 }
 
 # Windows path of a file on the Linux side (Wine maps / to Z:).

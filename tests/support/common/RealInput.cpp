@@ -60,6 +60,7 @@ int RunUnix(const std::string& command, DWORD timeoutMs) {
 
 namespace {
 
+// No --sync on mousemove: it waits for the pointer to move and hangs when it is already there.
 bool Xdotool(const std::string& args) { return RunUnix("xdotool " + args) == 0; }
 
 void SendMouse(DWORD flags, int x = 0, int y = 0) {
@@ -83,14 +84,14 @@ DWORD UpFlag(int button) {
 }  // namespace
 
 bool MoveMouse(int x, int y) {
-  if (OnWine()) return Xdotool("mousemove --sync " + std::to_string(x) + " " + std::to_string(y));
+  if (OnWine()) return Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y));
   SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y);
   return true;
 }
 
 bool Click(int x, int y, int button) {
   if (OnWine()) {
-    return Xdotool("mousemove --sync " + std::to_string(x) + " " + std::to_string(y) + " click " +
+    return Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click " +
                    std::to_string(button));
   }
   SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y);
@@ -101,7 +102,7 @@ bool Click(int x, int y, int button) {
 
 bool DoubleClick(int x, int y, int button) {
   if (OnWine()) {
-    return Xdotool("mousemove --sync " + std::to_string(x) + " " + std::to_string(y) + " click --repeat 2 --delay 80 " +
+    return Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click --repeat 2 --delay 80 " +
                    std::to_string(button));
   }
   SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y);
@@ -115,10 +116,10 @@ bool DoubleClick(int x, int y, int button) {
 bool Drag(int fromX, int fromY, int toX, int toY) {
   if (OnWine()) {
     // Move in steps, as a hand would: the system's drag loop follows each motion.
-    std::string cmd = "xdotool mousemove --sync " + std::to_string(fromX) + " " + std::to_string(fromY) +
+    std::string cmd = "xdotool mousemove " + std::to_string(fromX) + " " + std::to_string(fromY) +
                       " sleep 0.2 mousedown 1 sleep 0.2";
     for (int i = 1; i <= 5; ++i) {
-      cmd += " mousemove --sync " + std::to_string(fromX + (toX - fromX) * i / 5) + " " +
+      cmd += " mousemove " + std::to_string(fromX + (toX - fromX) * i / 5) + " " +
              std::to_string(fromY + (toY - fromY) * i / 5) + " sleep 0.1";
     }
     cmd += " mouseup 1";

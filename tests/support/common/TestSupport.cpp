@@ -9,11 +9,22 @@ std::wstring ModuleDir() {
   return s.substr(0, s.find_last_of(L"\\/"));
 }
 
+namespace {
+PreTranslateFn g_preTranslate = nullptr;
+}
+
+void SetPumpPreTranslate(PreTranslateFn fn) { g_preTranslate = fn; }
+
 bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
   const ULONGLONG end = ::GetTickCount64() + timeoutMs;
   for (;;) {
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        ::PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop that waits for it
+        return pred();
+      }
+      if (g_preTranslate && g_preTranslate(&msg)) continue;
       ::TranslateMessage(&msg);
       ::DispatchMessageW(&msg);
     }

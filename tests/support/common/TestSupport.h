@@ -10,6 +10,12 @@ namespace testing_support {
 // The folder of the running test program (Vellmar.exe and the test DLLs lie beside it).
 std::wstring ModuleDir();
 
+// What the test's pumps offer each message before dispatch, as the program's own loops do
+// (for instance the framework's pre-translation, so that dialog keys work while a test waits
+// inside a modal loop). Null: nothing.
+using PreTranslateFn = bool (*)(MSG*);
+void SetPumpPreTranslate(PreTranslateFn fn);
+
 // Pumps this thread's messages until pred() holds or timeoutMs passes. True: it held.
 bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs);
 // Pumps for a while (lets posted work run).
