@@ -64,8 +64,10 @@ endforeach()
 # launcher's code, they start Vellmar.exe.
 file(GLOB e2e_srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
 if(e2e_srcs)
-  vellmar_add_gtest(e2e_tests SOURCES ${e2e_srcs} LIBS test_common gdiplus TIMEOUT 180 LABELS e2e)
-  add_dependencies(e2e_tests Vellmar)
+  vellmar_add_gtest(e2e_tests SOURCES ${e2e_srcs} LIBS test_common local_portal standin_browser_api gdiplus
+    TIMEOUT 180 LABELS e2e)
+  target_include_directories(e2e_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
+  add_dependencies(e2e_tests Vellmar standin_browser)
 endif()
 
 add_subdirectory(${CMAKE_SOURCE_DIR}/tests/bench ${CMAKE_BINARY_DIR}/bench)
