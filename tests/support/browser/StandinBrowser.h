@@ -66,12 +66,16 @@
 // The variable is read for every line, so a test may set it at run time with
 // SetEnvironmentVariableW.
 //
-// Line format:   EVENT key=value key=value ... ctl=N pid=P\n
+// Line format:   EVENT key=value key=value ... ctl=N pid=P t=T\n
 //   EVENT   one word (see below). Values never contain spaces: a space, tab,
 //           CR or LF inside a value is written as %20, %09, %0D, %0A. An
 //           empty value is written as nothing ("target=").
 //   ctl=N   the control instance (1, 2, ... in creation order, per process)
 //   pid=P   the process id (decimal)
+//   t=T     QueryPerformanceCounter ticks (one clock for all processes of the
+//           machine; QueryPerformanceFrequency gives ticks per second): for
+//           BeforeNavigate2 the moment the event was fired, before any sink
+//           ran; for every other line the moment it was written. Always last.
 //   frame=  "top" for the top page, "fN" (N = 1, 2, ...) for a frame.
 //   hr=     HRESULTs as 0x%lX (e.g. hr=0x0, hr=0x1, hr=0x80004001).
 //

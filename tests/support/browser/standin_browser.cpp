@@ -114,6 +114,12 @@ std::wstring Esc(const std::wstring& v) {
     return out;
 }
 
+LONGLONG QpcNow() {
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t.QuadPart;
+}
+
 void WriteLogLine(const std::wstring& line) {
     wchar_t path[MAX_PATH * 2];
     DWORD n = GetEnvironmentVariableW(standin::kLogEnvVar, path, MAX_PATH * 2);
@@ -1157,8 +1163,11 @@ private:
         return S_OK;
     }
 
-    void Log(const std::wstring& body) const {
-        WriteLogLine(body + L" ctl=" + Num(ctl_) + L" pid=" + Num(static_cast<long>(GetCurrentProcessId())));
+    // `at` is a QueryPerformanceCounter reading; 0 means now.
+    void Log(const std::wstring& body, LONGLONG at = 0) const {
+        if (!at) at = QpcNow();
+        WriteLogLine(body + L" ctl=" + Num(ctl_) + L" pid=" + Num(static_cast<long>(GetCurrentProcessId())) +
+                     L" t=" + std::to_wstring(at));
     }
 
     Frame* FindFrame(int id) {
@@ -1304,10 +1313,14 @@ private:
         args[0].vt = VT_BYREF | VT_BOOL;
         args[0].pboolVal = &cancel;
         DISPPARAMS dp = {args, nullptr, 7, 0};
+        // The line is written after the sinks have answered (it carries their cancel), but its
+        // time is the moment of firing: whatever the host does inside the event lies after it.
+        const LONGLONG firedAt = QpcNow();
         int n = Fire(kDispBeforeNavigate2, &dp);
         bool c = cancel != VARIANT_FALSE;
         Log(L"BeforeNavigate2 frame=" + FrameName(frameId) + L" url=" + Esc(url) + L" cancel=" + Num(c ? 1 : 0) +
-            L" target=" + Esc(target) + L" sinks=" + Num(n));
+                L" target=" + Esc(target) + L" sinks=" + Num(n),
+            firedAt);
         VariantClear(&vUrl);
         VariantClear(&vTarget);
         VariantClear(&vPostData);
