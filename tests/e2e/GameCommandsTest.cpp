@@ -564,37 +564,34 @@ TEST_F(GameCommands, RefreshButtonReloadsTheGamePage) {
 }
 
 // Many small files in the cookies folder keep the cleaner busy long enough to look at the veil.
+// They are made on the Unix side: a Windows loop would take longer than the cleaning.
 class CookieFiles {
 public:
   explicit CookieFiles(int count) {
     wchar_t path[MAX_PATH] = {};
     ::SHGetSpecialFolderPathW(nullptr, path, CSIDL_COOKIES, TRUE);
-    m_dir = std::wstring(path) + L"\\vellmar-e2e-veil";
-    ::CreateDirectoryW(m_dir.c_str(), nullptr);
-    for (int i = 0; i < count; ++i) {
-      const std::wstring file = m_dir + L"\\c" + std::to_wstring(i) + L".txt";
-      HANDLE h = ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-      if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
-    }
+    using UnixNameFn = char*(CDECL*)(const wchar_t*);
+    auto unixName = reinterpret_cast<UnixNameFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = unixName ? unixName(path) : nullptr;
+    if (!name) return;
+    m_dir = std::string(name) + "/vellmar-e2e-veil";
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    ok = RunUnix("mkdir -p '" + m_dir + "' && cd '" + m_dir + "' && seq 1 " + std::to_string(count) +
+                 " | sed 's/$/.txt/' | xargs touch") == 0;
   }
   ~CookieFiles() {
-    WIN32_FIND_DATAW fd;
-    HANDLE f = ::FindFirstFileW((m_dir + L"\\*").c_str(), &fd);
-    if (f != INVALID_HANDLE_VALUE) {
-      do {
-        ::DeleteFileW((m_dir + L"\\" + fd.cFileName).c_str());
-      } while (::FindNextFileW(f, &fd));
-      ::FindClose(f);
-    }
-    ::RemoveDirectoryW(m_dir.c_str());
+    if (!m_dir.empty()) RunUnix("rm -rf '" + m_dir + "'");
   }
+  bool ok = false;
 
 private:
-  std::wstring m_dir;
+  std::string m_dir;
 };
 
 TEST_F(GameCommands, CleanCacheVeilDisablesTheGameWindowWhileHotKeysStillAnswer) {
-  CookieFiles files(3000);
+  CookieFiles files(20000);
+  ASSERT_TRUE(files.ok);
   OtherProgram other;
   ASSERT_TRUE(ClickChild(game, kClean));
   HWND veil = nullptr;
