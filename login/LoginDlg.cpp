@@ -16,6 +16,9 @@ HINSTANCE ResourceModule() noexcept {
   return app ? app->ResourceHandle() : ::GetModuleHandleW(nullptr);
 }
 
+// Posted to itself when this window is activated; see WM_ACTIVATE.
+constexpr UINT WM_RESTACK_OVERLAY = WM_APP + 0x11;
+
 RECT WindowRect(HWND hwnd) noexcept {
   RECT rc{};
   ::GetWindowRect(hwnd, &rc);
@@ -83,6 +86,15 @@ LRESULT CLoginDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) noexcept {
       if (pos && (pos->flags & SWP_SHOWWINDOW)) RestackOverlay();
       return result;
     }
+    case WM_ACTIVATE:
+      // When the game window hides (boss key), this window is activated in its place, and Wine
+      // without a window manager raises its X window above the overlay's once the activation
+      // is through, hiding the login page: put the overlay back afterwards.
+      if (LOWORD(wp) != WA_INACTIVE) ::PostMessageW(m_hWnd, WM_RESTACK_OVERLAY, 0, 0);
+      break;
+    case WM_RESTACK_OVERLAY:
+      RestackOverlay();
+      return 0;
     case WM_SIZE: {
       const LRESULT result = fw::Dialog::WindowProc(msg, wp, lp);
       OnSize(static_cast<UINT>(wp));
