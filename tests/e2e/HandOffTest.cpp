@@ -417,4 +417,35 @@ TEST(HandOff, AfterAServerReselectionTheNextGameAddressOpensANewGameWindow) {
   EXPECT_TRUE(HotKeysFree());
 }
 
+// The game window is owned by the login window and stays above it: a click on the skin beside
+// a game window of normal size activates the login window without covering the game.
+TEST(HandOff, TheGameWindowStaysAboveTheLoginWindowWhoseSkinIsClicked) {
+  if (!OnWine()) GTEST_SKIP() << "needs the X server's real input";
+  e2e::LauncherSession s;
+  ServeLoginPage(s, "<meta http-equiv=\"refresh\" content=\"1;url=/game/play?server=41&amp;client=1\">", "");
+  ASSERT_TRUE(s.Start());
+  ExpectHandedOff(s, portal::GamePath(41));
+  const HWND game = s.GameWindow();
+  ClickCentre(::GetDlgItem(game, 1011));  // restore: 1000 x 700, centred
+  ASSERT_TRUE(PumpUntil([&] { return WindowRect(game).right - WindowRect(game).left == 1000; }, 5000));
+  Pump(500);
+  const RECT g = WindowRect(game), login = WindowRect(s.login);
+  ASSERT_GT(g.left - login.left, 50) << "no skin left of the game window to click";
+  const POINT centre{(g.left + g.right) / 2, (g.top + g.bottom) / 2};
+  e2e::ScreenShot before, after;
+  ASSERT_TRUE(before.Take(L"game-normal.png"));
+
+  // On the skin left of the game window, halfway down: the castle picture, no hole.
+  ASSERT_TRUE(Click(login.left + 45, (login.top + login.bottom) / 2));
+  ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == s.login; }, 5000)) << "the click missed the skin";
+  Pump(800);
+  ASSERT_TRUE(after.Take(L"game-above-login.png"));
+  for (POINT p : {centre, POINT{g.left + 100, g.top + 15}, POINT{g.right - 20, g.bottom - 20}}) {
+    EXPECT_EQ(after.At(p.x, p.y), before.At(p.x, p.y)) << "the game window is covered at " << p.x << "," << p.y;
+  }
+  EXPECT_TRUE(::IsWindowVisible(game));
+  EXPECT_EQ(WindowRect(game).left, g.left) << "the game window stays where it was";
+  EXPECT_TRUE(s.CloseLogin());
+}
+
 }  // namespace
