@@ -6,6 +6,7 @@
 
 #include "framework/Application.h"
 #include "framework/Handles.h"
+#include "game/GameDialog.h"
 #include "login/LoginActiveDlg.h"
 #include "resource.h"
 
@@ -17,7 +18,7 @@ HINSTANCE ResourceModule() noexcept {
 }
 
 // Posted to itself when this window is activated; see WM_ACTIVATE.
-constexpr UINT WM_RESTACK_OVERLAY = WM_APP + 0x11;
+constexpr UINT WM_RESTACK_OWNED = WM_APP + 0x11;
 
 RECT WindowRect(HWND hwnd) noexcept {
   RECT rc{};
@@ -87,13 +88,15 @@ LRESULT CLoginDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) noexcept {
       return result;
     }
     case WM_ACTIVATE:
-      // When the game window hides (boss key), this window is activated in its place, and Wine
-      // without a window manager raises its X window above the overlay's once the activation
-      // is through, hiding the login page: put the overlay back afterwards.
-      if (LOWORD(wp) != WA_INACTIVE) ::PostMessageW(m_hWnd, WM_RESTACK_OVERLAY, 0, 0);
+      // Activated (when the game window hides, or by a click on the skin beside a game window
+      // of normal size), this window is raised by Wine without a window manager above the X
+      // windows of the overlay and the game window once the activation is through, although
+      // both are owned by it: put them back on top afterwards, game window uppermost.
+      if (LOWORD(wp) != WA_INACTIVE) ::PostMessageW(m_hWnd, WM_RESTACK_OWNED, 0, 0);
       break;
-    case WM_RESTACK_OVERLAY:
+    case WM_RESTACK_OWNED:
       RestackOverlay();
+      RestackGameWindow();
       return 0;
     case WM_SIZE: {
       const LRESULT result = fw::Dialog::WindowProc(msg, wp, lp);
@@ -160,6 +163,15 @@ void CLoginDlg::RestackOverlay() noexcept {
   // overlay again (without taking the activation) puts it back on top there.
   m_pActiveDlg->ShowWindow(SW_HIDE);
   m_pActiveDlg->ShowWindow(SW_SHOWNA);
+}
+
+void CLoginDlg::RestackGameWindow() noexcept {
+  CLoginApp* app = GetLoginApp();
+  const HWND game = app && app->m_pGameDlg ? app->m_pGameDlg->m_hWnd : nullptr;
+  // A hidden or minimised game window has nothing on the screen to cover.
+  if (!game || !::IsWindowVisible(game) || ::IsIconic(game)) return;
+  ::ShowWindow(game, SW_HIDE);
+  ::ShowWindow(game, SW_SHOWNA);
 }
 
 void CLoginDlg::OnShowWindow(BOOL show) noexcept {

@@ -111,6 +111,26 @@ bool FindLink(const std::wstring& shotName, const RECT& area, POINT* at) {
   return true;
 }
 
+// Both keys can be registered by this program: no game window holds them.
+bool HotKeysFree() {
+  const bool f10 = ::RegisterHotKey(nullptr, 0x7A10, 0, VK_F10) != FALSE;
+  const bool f11 = ::RegisterHotKey(nullptr, 0x7A11, 0, VK_F11) != FALSE;
+  if (f10) ::UnregisterHotKey(nullptr, 0x7A10);
+  if (f11) ::UnregisterHotKey(nullptr, 0x7A11);
+  return f10 && f11;
+}
+
+std::wstring Text(HWND h) {
+  wchar_t buf[256] = {};
+  ::GetWindowTextW(h, buf, 256);
+  return buf;
+}
+
+void ClickCentre(HWND h) {
+  const RECT rc = WindowRect(h);
+  ASSERT_TRUE(Click((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2));
+}
+
 // After a hand-off of `path`: the game window shows the page, the overlay's browser never
 // went there, and the window has its first-show geometry.
 void ExpectHandedOff(e2e::LauncherSession& s, const std::string& path) {
@@ -280,8 +300,8 @@ INSTANTIATE_TEST_SUITE_P(
              false, true}),
     [](const ::testing::TestParamInfo<Lead>& info) { return std::string(info.param.name); });
 
-// Three game addresses: the first opens the window; the second, while it is shown, and the
-// third, while the boss key hides it, reuse that same window.
+// Game addresses in a row: the first opens the window; the next ones, while it is shown,
+// hidden by the boss key or minimised, reuse that same window.
 TEST(HandOff, LaterGameAddressesReuseTheOneGameWindowShownOrHidden) {
   if (!OnWine()) GTEST_SKIP() << "needs the X server's real input";
   e2e::LauncherSession s;
@@ -319,10 +339,112 @@ TEST(HandOff, LaterGameAddressesReuseTheOneGameWindowShownOrHidden) {
   const RECT actual = WindowRect(game);
   EXPECT_EQ(actual.left, 0);
   EXPECT_EQ(actual.top, 0);
+
+  // Minimised: the same address once more brings the window back, normal and in front.
+  ::PostMessageW(game, WM_COMMAND, MAKEWPARAM(1003, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(game, 1003)));
+  ASSERT_TRUE(PumpUntil([&] { return ::IsIconic(game) != FALSE; }, 5000));
+  Pump(500);
+  ASSERT_TRUE(FindLink(L"handoff-minimised.png", WindowRect(s.OverlayBrowser()), &link))
+      << "the login page is not on the screen while the game window is minimised";
+  ASSERT_TRUE(Click(link.x, link.y));
+  ASSERT_TRUE(s.WaitForGameWindow());
+  EXPECT_TRUE(PumpUntil([&] { return s.portal.CountRequests("GET " + portal::GamePath(23)) == 2; }, 10000));
+  EXPECT_FALSE(::IsIconic(game));
+  EXPECT_EQ(s.GameWindow(), game);
+  RECT work{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const RECT restored = WindowRect(game), expected{0, 0, work.right - work.left, work.bottom - work.top};
+  EXPECT_TRUE(::EqualRect(&restored, &expected)) << Describe(restored);
   // One game browser in the whole run.
   int created = 0;
   for (const std::string& line : s.BrowserLog()) created += StartsWith(line, "Create ");
   EXPECT_EQ(created, 2) << "the overlay's browser and one game browser";
+  EXPECT_TRUE(s.CloseLogin());
+}
+
+// The game window's whole life: a confirmed server reselection ends it and gives the hotkeys
+// back; the login page comes back on the screen, reloaded; the next game address makes a new
+// game window that holds the hotkeys again.
+TEST(HandOff, AfterAServerReselectionTheNextGameAddressOpensANewGameWindow) {
+  if (!OnWine()) GTEST_SKIP() << "needs the X server's real input";
+  e2e::LauncherSession s;
+  ServeLoginPage(s, "", BigLink(31));
+  ASSERT_TRUE(s.Start());
+  ASSERT_TRUE(s.WaitForLoginPage());
+  POINT link{};
+  ASSERT_TRUE(FindLink(L"reselect-before.png", WindowRect(s.OverlayBrowser()), &link));
+  ASSERT_TRUE(Click(link.x, link.y));
+  ExpectHandedOff(s, portal::GamePath(31));
+  const HWND first = s.GameWindow();
+  EXPECT_FALSE(HotKeysFree());
+
+  // The portal offers another server when the login page is reloaded.
+  ServeLoginPage(s, "", BigLink(32));
+  const int loginRequests = s.portal.CountRequests("GET /v6/weiduan?gc=qth");
+  ClickCentre(::GetDlgItem(first, 1008));
+  HWND confirm = nullptr;
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        for (HWND h : TopLevelWindows(s.process.Pid())) {
+          if (h != s.login && h != s.overlay && h != first && ::IsWindowVisible(h)) confirm = h;
+        }
+        return confirm != nullptr;
+      },
+      10000));
+  Pump(300);
+  EXPECT_EQ(Text(::GetDlgItem(confirm, 1002)), L"选服");
+  EXPECT_EQ(Text(::GetDlgItem(confirm, 1003)), L"是否退出当前游戏，重新选择新服务器?");
+  const RECT dlg = WindowRect(confirm);
+  ASSERT_TRUE(Click(dlg.left + 40 + 37, dlg.top + 72 + 13));
+
+  ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(first); }, 10000)) << "the game window outlived the reselection";
+  EXPECT_TRUE(PumpUntil([&] { return s.portal.CountRequests("GET /v6/weiduan?gc=qth") > loginRequests; }, 10000))
+      << "the login page was not reloaded";
+  EXPECT_TRUE(PumpUntil([&] { return HotKeysFree(); }, 3000)) << "F10 and F11 are given back with the window";
+  EXPECT_TRUE(::IsWindowVisible(s.login));
+  EXPECT_TRUE(::IsWindowVisible(s.overlay));
+  EXPECT_EQ(::GetForegroundWindow(), s.login);
+  EXPECT_TRUE(GameWindows(s).empty());
+
+  Pump(800);  // the reloaded page reaches the screen
+  ASSERT_TRUE(FindLink(L"reselect-after.png", WindowRect(s.OverlayBrowser()), &link))
+      << "the login page is not on the screen after the reselection";
+  ASSERT_TRUE(Click(link.x, link.y));
+  ExpectHandedOff(s, portal::GamePath(32));
+  EXPECT_NE(s.GameWindow(), first);
+  EXPECT_FALSE(HotKeysFree()) << "the new game window holds F10 and F11 again";
+  EXPECT_TRUE(s.CloseLogin());
+  EXPECT_TRUE(HotKeysFree());
+}
+
+// The game window is owned by the login window and stays above it: a click on the skin beside
+// a game window of normal size activates the login window without covering the game.
+TEST(HandOff, TheGameWindowStaysAboveTheLoginWindowWhoseSkinIsClicked) {
+  if (!OnWine()) GTEST_SKIP() << "needs the X server's real input";
+  e2e::LauncherSession s;
+  ServeLoginPage(s, "<meta http-equiv=\"refresh\" content=\"1;url=/game/play?server=41&amp;client=1\">", "");
+  ASSERT_TRUE(s.Start());
+  ExpectHandedOff(s, portal::GamePath(41));
+  const HWND game = s.GameWindow();
+  ClickCentre(::GetDlgItem(game, 1011));  // restore: 1000 x 700, centred
+  ASSERT_TRUE(PumpUntil([&] { return WindowRect(game).right - WindowRect(game).left == 1000; }, 5000));
+  Pump(500);
+  const RECT g = WindowRect(game), login = WindowRect(s.login);
+  ASSERT_GT(g.left - login.left, 50) << "no skin left of the game window to click";
+  const POINT centre{(g.left + g.right) / 2, (g.top + g.bottom) / 2};
+  e2e::ScreenShot before, after;
+  ASSERT_TRUE(before.Take(L"game-normal.png"));
+
+  // On the skin left of the game window, halfway down: the castle picture, no hole.
+  ASSERT_TRUE(Click(login.left + 45, (login.top + login.bottom) / 2));
+  ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == s.login; }, 5000)) << "the click missed the skin";
+  Pump(800);
+  ASSERT_TRUE(after.Take(L"game-above-login.png"));
+  for (POINT p : {centre, POINT{g.left + 100, g.top + 15}, POINT{g.right - 20, g.bottom - 20}}) {
+    EXPECT_EQ(after.At(p.x, p.y), before.At(p.x, p.y)) << "the game window is covered at " << p.x << "," << p.y;
+  }
+  EXPECT_TRUE(::IsWindowVisible(game));
+  EXPECT_EQ(WindowRect(game).left, g.left) << "the game window stays where it was";
   EXPECT_TRUE(s.CloseLogin());
 }
 
