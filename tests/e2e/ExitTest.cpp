@@ -112,6 +112,36 @@ TEST(Exit, CloseButtonAsksAndOnlyAConfirmationEndsTheLauncher) {
   EXPECT_TRUE(HotKeysFree()) << "F10 and F11 are given back at exit";
 }
 
+// Before any game, the overlay's close button asks the same question.
+TEST(Exit, TheOverlaysCloseButtonAsksBeforeAnyGame) {
+  if (!OnWine()) GTEST_SKIP() << "needs the X server's real input";
+  e2e::LauncherSession s;
+  ASSERT_TRUE(s.Start());
+  ASSERT_TRUE(s.WaitForLoginPage());
+  HWND confirm = nullptr;
+  for (const char* answer : {"cancel", "confirm"}) {
+    SCOPED_TRACE(answer);
+    ClickCentre(::GetDlgItem(s.overlay, 1005));
+    ASSERT_TRUE(PumpUntil([&] { return (confirm = FindConfirm(s, nullptr)) != nullptr; }, 10000)) << "no confirmation";
+    Pump(300);
+    EXPECT_EQ(Text(::GetDlgItem(confirm, 1003)), L"确定要退出游戏吗?");
+    const RECT dlg = WindowRect(confirm);
+    if (std::string(answer) == "cancel") {
+      ASSERT_TRUE(Click(dlg.left + 140 + 37, dlg.top + 72 + 13));
+      ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(confirm) || !::IsWindowVisible(confirm); }, 5000));
+      Pump(300);
+      EXPECT_FALSE(s.process.Wait(0)) << "cancelled, yet the launcher ended";
+      EXPECT_TRUE(::IsWindowVisible(s.login));
+      EXPECT_TRUE(::IsWindowEnabled(s.login));
+    } else {
+      ASSERT_TRUE(Click(dlg.left + 40 + 37, dlg.top + 72 + 13));
+    }
+  }
+  ASSERT_TRUE(s.WaitForExit(10000));
+  EXPECT_TRUE(TopLevelWindows(s.process.Pid()).empty());
+  EXPECT_EQ(s.portal.CountRequests("client=1"), 0);
+}
+
 TEST(Exit, ClosingTheLoginWindowBeforeAnyGameEndsCleanly) {
   e2e::LauncherSession s;
   ASSERT_TRUE(s.Start());
