@@ -156,7 +156,17 @@ void CLoginDlg::OnSize(UINT type) noexcept {
   }
 }
 
+namespace {
+// Windows keeps owned windows above their owner by itself; Wine without a window manager does
+// not. Only there is hiding and re-showing them worth it: on Windows it would only flash.
+bool OwnedWindowsNeedRestacking() noexcept {
+  static const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  return wine;
+}
+}  // namespace
+
 void CLoginDlg::RestackOverlay() noexcept {
+  if (!OwnedWindowsNeedRestacking()) return;
   if (!m_pActiveDlg || !m_pActiveDlg->m_hWnd || !m_pActiveDlg->IsWindowVisible()) return;
   // Under Wine without a window manager, this window's X window is made when it is first shown
   // and lands above the overlay's, although the owned overlay is the upper one; showing the
@@ -166,6 +176,7 @@ void CLoginDlg::RestackOverlay() noexcept {
 }
 
 void CLoginDlg::RestackGameWindow() noexcept {
+  if (!OwnedWindowsNeedRestacking()) return;
   CLoginApp* app = GetLoginApp();
   const HWND game = app && app->m_pGameDlg ? app->m_pGameDlg->m_hWnd : nullptr;
   // A hidden or minimised game window has nothing on the screen to cover.
