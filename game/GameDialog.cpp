@@ -11,6 +11,8 @@ namespace {
 const int kTitleBarHeight = 30;
 const int kNormalWidth = 1000;
 const int kNormalHeight = 700;
+// The middle row of the title-bar bitmap.
+const COLORREF kTitleBarFill = RGB(31, 35, 55);
 }  // namespace
 
 CGameDialog::CGameDialog() noexcept : fw::Dialog(IDD_GAME_DIALOG) {
@@ -300,19 +302,25 @@ void CGameDialog::OnPaint() noexcept {
     ::DrawIcon(paint.Get(), x, y, m_hIcon);
     return;
   }
-  // After a close request the bitmap is gone: the title bar then shows the dialog's own
-  // background rather than a released bitmap.
-  if (m_nWindowMode == MODE_FULLSCREEN || !m_bmpTitleBar) {
+  if (m_nWindowMode == MODE_FULLSCREEN) {
     Default();
     return;
   }
   fw::PaintDC paint(m_hWnd);
+  RECT client{};
+  ::GetClientRect(m_hWnd, &client);
+  if (!m_bmpTitleBar) {
+    // A close request has released the bitmap while the window stays open: the strip keeps the
+    // title bar's own dark tone instead of the dialog's grey between the buttons.
+    const RECT strip{0, 0, client.right, kTitleBarHeight};
+    fw::Brush fill(::CreateSolidBrush(kTitleBarFill));
+    ::FillRect(paint.Get(), &strip, fill.Get());
+    return;
+  }
   fw::MemoryDC memory(::CreateCompatibleDC(paint.Get()));
   fw::SelectedObject selected(memory.Get(), m_bmpTitleBar.Get());
   BITMAP bm{};
   ::GetObjectW(m_bmpTitleBar.Get(), sizeof(bm), &bm);
-  RECT client{};
-  ::GetClientRect(m_hWnd, &client);
   ::StretchBlt(paint.Get(), 0, 0, client.right, kTitleBarHeight, memory.Get(), 0, 0, bm.bmWidth, kTitleBarHeight,
                SRCCOPY);
 }

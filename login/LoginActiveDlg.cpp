@@ -1,5 +1,7 @@
 #include "login/LoginActiveDlg.h"
 
+#include <cwchar>
+
 #include "app/LoginApp.h"
 #include "game/ConfirmDlg.h"
 #include "game/GameDialog.h"
@@ -106,7 +108,9 @@ void CLoginActiveDlg::OnNavigateComplete2(IDispatch*, const std::wstring&) noexc
 void CLoginActiveDlg::OnDocumentComplete(IDispatch*, const std::wstring&) noexcept {}
 
 bool IsGameAddress(const std::wstring& url) noexcept {
-  return url.find(L"client=1") != std::wstring::npos;
+  // Searched as C text on purpose: the address ends at its first NUL, and whatever a page hides
+  // after one is not where the browser would go.
+  return std::wcsstr(url.c_str(), L"client=1") != nullptr;
 }
 
 void OpenGameUrl(const std::wstring& url) noexcept {

@@ -47,7 +47,8 @@ private:
 };
 
 // A game address: one that contains "client=1" anywhere, exactly (case-sensitive, a plain
-// substring search, so "xclient=10" counts and "Client=1" does not).
+// substring search, so "xclient=10" counts and "Client=1" does not), in the text up to the
+// first NUL.
 bool IsGameAddress(const std::wstring& url) noexcept;
 
 // Opens a game address in the game window, creating it on first use, and brings it forward.

@@ -6,6 +6,7 @@
 
 #include "framework/Application.h"
 #include "framework/Handles.h"
+#include "game/GameDialog.h"
 #include "login/LoginActiveDlg.h"
 #include "resource.h"
 
@@ -15,6 +16,9 @@ HINSTANCE ResourceModule() noexcept {
   fw::Application* app = fw::Application::Current();
   return app ? app->ResourceHandle() : ::GetModuleHandleW(nullptr);
 }
+
+// Posted to itself when this window is activated; see WM_ACTIVATE.
+constexpr UINT WM_RESTACK_OWNED = WM_APP + 0x11;
 
 RECT WindowRect(HWND hwnd) noexcept {
   RECT rc{};
@@ -83,6 +87,17 @@ LRESULT CLoginDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) noexcept {
       if (pos && (pos->flags & SWP_SHOWWINDOW)) RestackOverlay();
       return result;
     }
+    case WM_ACTIVATE:
+      // Activated (when the game window hides, or by a click on the skin beside a game window
+      // of normal size), this window is raised by Wine without a window manager above the X
+      // windows of the overlay and the game window once the activation is through, although
+      // both are owned by it: put them back on top afterwards, game window uppermost.
+      if (LOWORD(wp) != WA_INACTIVE) ::PostMessageW(m_hWnd, WM_RESTACK_OWNED, 0, 0);
+      break;
+    case WM_RESTACK_OWNED:
+      RestackOverlay();
+      RestackGameWindow();
+      return 0;
     case WM_SIZE: {
       const LRESULT result = fw::Dialog::WindowProc(msg, wp, lp);
       OnSize(static_cast<UINT>(wp));
@@ -141,13 +156,33 @@ void CLoginDlg::OnSize(UINT type) noexcept {
   }
 }
 
+namespace {
+// Windows keeps owned windows above their owner by itself; Wine without a window manager does
+// not. Only there is hiding and re-showing them worth it: on Windows it would only flash.
+bool OwnedWindowsNeedRestacking() noexcept {
+  static const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  return wine;
+}
+}  // namespace
+
 void CLoginDlg::RestackOverlay() noexcept {
+  if (!OwnedWindowsNeedRestacking()) return;
   if (!m_pActiveDlg || !m_pActiveDlg->m_hWnd || !m_pActiveDlg->IsWindowVisible()) return;
   // Under Wine without a window manager, this window's X window is made when it is first shown
   // and lands above the overlay's, although the owned overlay is the upper one; showing the
   // overlay again (without taking the activation) puts it back on top there.
   m_pActiveDlg->ShowWindow(SW_HIDE);
   m_pActiveDlg->ShowWindow(SW_SHOWNA);
+}
+
+void CLoginDlg::RestackGameWindow() noexcept {
+  if (!OwnedWindowsNeedRestacking()) return;
+  CLoginApp* app = GetLoginApp();
+  const HWND game = app && app->m_pGameDlg ? app->m_pGameDlg->m_hWnd : nullptr;
+  // A hidden or minimised game window has nothing on the screen to cover.
+  if (!game || !::IsWindowVisible(game) || ::IsIconic(game)) return;
+  ::ShowWindow(game, SW_HIDE);
+  ::ShowWindow(game, SW_SHOWNA);
 }
 
 void CLoginDlg::OnShowWindow(BOOL show) noexcept {

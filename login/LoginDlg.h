@@ -23,6 +23,8 @@ public:
 
   // Puts the overlay back above this window where the platform has not kept it there.
   void RestackOverlay() noexcept;
+  // The same for the game window, which the login window owns as well.
+  void RestackGameWindow() noexcept;
 
 protected:
   BOOL OnInitDialog() noexcept override;
