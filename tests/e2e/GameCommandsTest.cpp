@@ -260,7 +260,9 @@ protected:
 
   void TearDown() override {
     const bool running = s.process.Handle() && ::WaitForSingleObject(s.process.Handle(), 0) == WAIT_TIMEOUT;
-    if (running && s.login && ::IsWindow(s.login)) EXPECT_TRUE(s.CloseLogin());
+    if (running && s.login && ::IsWindow(s.login)) {
+      EXPECT_TRUE(s.CloseLogin());
+    }
   }
 
   // Clicks on the bare title bar (between the logo and the server button).

@@ -1,8 +1,7 @@
 // portal.exe: serves the LocalPortal content standalone, for demos.
 //   portal.exe [--port N]
 // Prints "PORT N" and the login page address, then every request as it
-// arrives, and runs until killed (or until stdin reports end of file when
-// started with --until-eof).
+// arrives, and runs until killed.
 #include "LocalPortal.h"
 
 #include <windows.h>
