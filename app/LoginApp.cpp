@@ -46,9 +46,10 @@ BOOL CLoginApp::InitInstance() noexcept {
   fw::Application::InitInstance();
 
   // The manager lives until the process ends: every dialog's controls get their sites from it.
-  auto* occManager = new CCustomOccManager(&m_pExternal);
-  m_pExternal = new CImpIDispatch;
-  fw::EnableControlContainer(occManager);
+  // Out of memory this early, the launcher goes on without browsers rather than ending.
+  auto* occManager = new (std::nothrow) CCustomOccManager(&m_pExternal);
+  m_pExternal = new (std::nothrow) CImpIDispatch;
+  if (occManager) fw::EnableControlContainer(occManager);
 
   // A failed start-up is not reported here: the images then fail to load and the login
   // window falls back to its template.
