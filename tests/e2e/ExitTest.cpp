@@ -13,12 +13,6 @@ namespace {
 
 using namespace testing_support;
 
-RECT WindowRect(HWND h) {
-  RECT rc{};
-  ::GetWindowRect(h, &rc);
-  return rc;
-}
-
 std::wstring Text(HWND h) {
   wchar_t buf[512] = {};
   ::GetWindowTextW(h, buf, 512);

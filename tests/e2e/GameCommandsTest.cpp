@@ -51,12 +51,6 @@ const char kGamePage[] =
     "<html><head><title>Game server 1</title></head><body><p>Game server 1</p>"
     "<a href=\"/news\">News</a></body></html>";
 
-RECT WindowRect(HWND h) {
-  RECT rc{};
-  ::GetWindowRect(h, &rc);
-  return rc;
-}
-
 // A child's rectangle relative to the game window's top-left corner (its client origin: the
 // window has no frame).
 RECT ChildRect(HWND game, int id) {
@@ -73,11 +67,6 @@ POINT Center(const RECT& rc) { return {(rc.left + rc.right) / 2, (rc.top + rc.bo
 bool ClickChild(HWND game, int id) {
   const POINT p = Center(WindowRect(::GetDlgItem(game, id)));
   return Click(p.x, p.y);
-}
-
-std::string Describe(const RECT& rc) {
-  return "(" + std::to_string(rc.left) + "," + std::to_string(rc.top) + ")-(" + std::to_string(rc.right) + "," +
-         std::to_string(rc.bottom) + ")";
 }
 
 RECT WorkArea() {

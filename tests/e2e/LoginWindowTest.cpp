@@ -24,21 +24,6 @@ using namespace testing_support;
 constexpr int kSkinWidth = 1120, kSkinHeight = 693;
 constexpr COLORREF kDesk = RGB(0, 200, 0);
 
-RECT WindowRect(HWND h) {
-  RECT rc{};
-  ::GetWindowRect(h, &rc);
-  return rc;
-}
-
-bool SameRect(const RECT& a, const RECT& b) {
-  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-std::string Describe(const RECT& r) {
-  return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + ")-(" + std::to_string(r.right) + "," +
-         std::to_string(r.bottom) + ")";
-}
-
 // A green window under everything: what shows through the skin's holes and what a click
 // through them reaches.
 int g_deskPresses = 0;

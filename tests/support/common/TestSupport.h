@@ -21,6 +21,23 @@ bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs);
 // Pumps for a while (lets posted work run).
 void Pump(DWORD ms);
 
+// A window's rectangle on the screen.
+inline RECT WindowRect(HWND hwnd) {
+  RECT rc{};
+  ::GetWindowRect(hwnd, &rc);
+  return rc;
+}
+
+inline bool SameRect(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// "(left,top)-(right,bottom)", for failure messages.
+inline std::string Describe(const RECT& r) {
+  return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + ")-(" + std::to_string(r.right) + "," +
+         std::to_string(r.bottom) + ")";
+}
+
 // Top-level windows of a process (visible or not), optionally only those with a given title.
 std::vector<HWND> TopLevelWindows(DWORD pid, const wchar_t* title = nullptr);
 

@@ -24,6 +24,7 @@ namespace cache_test {
 namespace {
 
 using testing_support::Pump;
+using testing_support::WindowRect;
 using testing_support::PumpUntil;
 
 const std::wstring kMessage = L"缓存清理中,请稍后(按ESC取消)";
@@ -88,12 +89,6 @@ bool ThreadEnded(DWORD id) {
 void CALLBACK PostQuitOnce(HWND, UINT, UINT_PTR id, DWORD) noexcept {
   ::KillTimer(nullptr, id);
   ::PostQuitMessage(16);
-}
-
-RECT WindowRect(HWND hwnd) {
-  RECT rc{};
-  ::GetWindowRect(hwnd, &rc);
-  return rc;
 }
 
 std::wstring Text(HWND hwnd) {

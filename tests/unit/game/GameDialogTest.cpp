@@ -15,17 +15,8 @@
 namespace {
 
 using testing_support::Pump;
-
-RECT WindowRect(HWND h) {
-  RECT rc{};
-  ::GetWindowRect(h, &rc);
-  return rc;
-}
-
-std::string Describe(const RECT& r) {
-  return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + ")-(" + std::to_string(r.right) + "," +
-         std::to_string(r.bottom) + ")";
-}
+using testing_support::WindowRect;
+using testing_support::Describe;
 
 // The rectangle each mode gives the window (unowned here: the normal size centres on the work area).
 RECT Geometry(int mode) {

@@ -16,22 +16,10 @@
 namespace {
 
 using testing_support::Pump;
+using testing_support::WindowRect;
+using testing_support::SameRect;
+using testing_support::Describe;
 using testing_support::PumpUntil;
-
-RECT WindowRect(HWND h) {
-  RECT rc{};
-  ::GetWindowRect(h, &rc);
-  return rc;
-}
-
-bool SameRect(const RECT& a, const RECT& b) {
-  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-std::string Describe(const RECT& r) {
-  return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + ")-(" + std::to_string(r.right) + "," +
-         std::to_string(r.bottom) + ")";
-}
 
 RECT ChildRect(HWND parent, HWND child) {
   RECT rc = WindowRect(child);

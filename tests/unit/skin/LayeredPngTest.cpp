@@ -14,16 +14,11 @@ namespace {
 using skin_test::FilePixel;
 using skin_test::SolidWindow;
 using testing_support::Pump;
+using testing_support::WindowRect;
 
 [[maybe_unused]] const auto* const g_gdiplus = ::testing::AddGlobalTestEnvironment(new skin_test::GdiplusEnvironment);
 
 HMODULE Self() { return ::GetModuleHandleW(nullptr); }
-
-RECT WindowRect(HWND h) {
-  RECT rc{};
-  ::GetWindowRect(h, &rc);
-  return rc;
-}
 
 TEST(UpdateLayeredTool, OneInstanceForEveryoneWithBothEntryPoints) {
   UpdateLayeredTool* tool = UpdateLayeredTool::Instance();
