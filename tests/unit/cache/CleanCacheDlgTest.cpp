@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "CacheFixture.h"
 #include "cache/CleanCacheDlg.h"
@@ -98,11 +99,56 @@ std::wstring Text(HWND hwnd) {
 }
 
 // Fills a folder inside the real Temporary Internet Files folder, so that the cleaning lasts.
-std::wstring PlantBigFolder(int files) {
-  const std::wstring big = CacheFolder() + L"\\big";
+std::wstring PlantBigFolder(int files, const wchar_t* name = L"big") {
+  const std::wstring big = CacheFolder() + L"\\" + name;
   for (int i = 0; i < files; ++i) MakeFile(big + L"\\f" + std::to_wstring(i) + L".txt");
   return big;
 }
+
+// The files of a folder in the order the system lists them, which is the order the worker
+// deletes them in.
+std::vector<std::wstring> FilesInListingOrder(const std::wstring& folder) {
+  std::vector<std::wstring> files;
+  WIN32_FIND_DATAW fd;
+  HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &fd);
+  if (find == INVALID_HANDLE_VALUE) return files;
+  do {
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(folder + L"\\" + fd.cFileName);
+  } while (::FindNextFileW(find, &fd));
+  ::FindClose(find);
+  return files;
+}
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Posts the quit request the game window's tray menu would post, from this thread's message
+// loop, as soon as the worker has deleted a given file: the veil then goes in the middle of
+// the cleaning however fast the machine is, with the rest of the folder still to do.
+class QuitOnceDeleted {
+public:
+  explicit QuitOnceDeleted(const std::wstring& file) {
+    s_file = file;
+    m_timer = ::SetTimer(nullptr, 0, 1, &Tick);
+    s_timer = m_timer;
+  }
+  ~QuitOnceDeleted() {
+    if (s_timer) ::KillTimer(nullptr, s_timer);
+    s_timer = 0;
+  }
+  QuitOnceDeleted(const QuitOnceDeleted&) = delete;
+  QuitOnceDeleted& operator=(const QuitOnceDeleted&) = delete;
+
+private:
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) noexcept {
+    if (Exists(s_file)) return;
+    ::KillTimer(nullptr, id);
+    s_timer = 0;
+    ::PostQuitMessage(16);
+  }
+  static inline std::wstring s_file;
+  static inline UINT_PTR s_timer = 0;
+  UINT_PTR m_timer = 0;
+};
 
 class CleanCacheDlgTest : public ::testing::Test {
 protected:
@@ -238,10 +284,14 @@ TEST_F(CleanCacheDlgTest, EscEnterAndCloseRequestOnlyAskTheWorkerToStop) {
 
 TEST_F(CleanCacheDlgTest, AQuitRequestDuringTheCleaningEndsTheLoopWithTheWorkerStoppedFirst) {
   const std::wstring big = PlantBigFolder(1500);
+  const std::vector<std::wstring> order = FilesInListingOrder(big);
+  ASSERT_EQ(order.size(), 1500u);
   const int threads = ThreadCount();
   CCleanCacheDlg veil;
-  ::SetTimer(nullptr, 0, 300, &PostQuitOnce);
-  EXPECT_EQ(veil.DoModal(), -1);
+  {
+    QuitOnceDeleted quit(order[20]);
+    EXPECT_EQ(veil.DoModal(), -1);
+  }
   EXPECT_LE(ThreadCount(), threads) << "the worker ended before DoModal returned";
   const size_t left = ListTree(big).size();
   EXPECT_GT(left, 0u);
@@ -351,29 +401,35 @@ TEST(CleanCacheDlgLifetime, DestroyedMidCleaningManyTimesLeavesNoThreadHandleOrH
   SCOPED_TRACE("churn");
   fw::Application app;
   const std::wstring big = CacheFolder() + L"\\churn";
+  // Each round the veil goes a little later into the folder, always with most of it still to do.
   const auto oneRound = [&](int round) {
-    for (int i = 0; i < 200; ++i) MakeFile(big + L"\\f" + std::to_wstring(i) + L".txt");
+    PlantBigFolder(400, L"churn");
+    const std::vector<std::wstring> order = FilesInListingOrder(big);
+    ASSERT_EQ(order.size(), 400u);
+    const std::wstring& mark = order[1 + round * 10];
     DWORD worker = 0;
     if (round % 2 == 0) {
       auto veil = std::make_unique<ObservedVeil>();
       ASSERT_TRUE(veil->Create(IDD_CLEANCACHE_DIALOG));
-      Pump(20 + round * 5);
+      ASSERT_TRUE(PumpUntil([&] { return !Exists(mark); }, 30000));
       worker = veil->workerId;
-      EXPECT_FALSE(ThreadEnded(worker)) << "destroyed in the middle of the cleaning";
       veil.reset();
     } else {
       ObservedVeil veil;
-      ::SetTimer(nullptr, 0, 20 + round * 5, &PostQuitOnce);
-      EXPECT_EQ(veil.DoModal(), -1);
+      {
+        QuitOnceDeleted quit(mark);
+        EXPECT_EQ(veil.DoModal(), -1);
+      }
       worker = veil.workerId;
       MSG msg;
       ::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     }
     ASSERT_NE(worker, 0u);
     EXPECT_TRUE(ThreadEnded(worker)) << "the worker ends before its veil is gone";
+    EXPECT_TRUE(Exists(order.back())) << "the veil went in the middle of the cleaning";
   };
   // A whole cleaning first starts what Wine starts once per process.
-  for (int i = 0; i < 5; ++i) MakeFile(big + L"\\w" + std::to_wstring(i) + L".txt");
+  PlantBigFolder(5, L"churn");
   ASSERT_EQ(CCleanCacheDlg().DoModal(), IDOK);
   Pump(200);
   const int threads = ThreadCount();
